@@ -1,0 +1,128 @@
+// The presentation: the entry point, its key-driven loop, and the copy of
+// one picture into the framebuffer.
+#include "BOOTX64.h"
+
+#include "copy.h"
+#include "img.h"
+
+extern "C" const uint8_t _binary_bgra_a_012_efiversion_src_bgra_start[];
+extern "C" const uint8_t _binary_bgra_a_043_graphic_image_blt_src_bgra_start[];
+
+namespace {
+
+constexpr int32_t last_slide = img_count - 1;
+
+// Watchdog codes up to 0xFFFF belong to the firmware.
+constexpr uint64_t watchdog_code = 0x10000;
+
+uint32_t smaller(uint32_t a, uint32_t b) { return a < b ? a : b; }
+
+}  // namespace
+
+void handle_key(presentation *state, CHAR16 key) {
+    switch (key) {
+    case u'j':
+        if (state->current <= last_slide - 1) state->current += 1;
+        break;
+    case u'k':
+        if (state->current > 0) state->current -= 1;
+        break;
+    case u'J':
+        if (state->current <= last_slide - 1) state->current += 10;
+        if (state->current > last_slide) state->current = last_slide;
+        break;
+    case u'K':
+        if (state->current > 0) state->current -= 10;
+        if (state->current < 0) state->current = 0;
+        break;
+    case u'h':
+        state->current = 0;
+        break;
+    case u'l':
+        state->current = last_slide;
+        break;
+    case u'1':
+        state->show_extra = 1;
+        state->extra_index = 0;
+        break;
+    case u'2':
+        state->show_extra = 1;
+        state->extra_index = 1;
+        break;
+    case u'q':
+        state->quit = 1;
+        break;
+    default:
+        break;
+    }
+}
+
+void blt(EFI_GRAPHICS_OUTPUT_PROTOCOL *gop, const uint8_t *pixels, uint32_t width,
+         uint32_t height) {
+    const EFI_GRAPHICS_OUTPUT_PROTOCOL_MODE *mode = gop->Mode;
+    const EFI_GRAPHICS_OUTPUT_MODE_INFORMATION *info = mode->Info;
+    const uint32_t rows = smaller(height, info->VerticalResolution);
+    const uint32_t columns = smaller(width, info->HorizontalResolution);
+    if (rows == 0 || columns == 0) return;
+
+    const size_t source_stride = (size_t)width * 4;
+    if (info->PixelFormat == PixelBlueGreenRedReserved8BitPerColor && mode->FrameBufferBase != 0) {
+        // The stored pixel order is the screen's: copy the rows straight in.
+        uint8_t *screen_row = (uint8_t *)(uintptr_t)mode->FrameBufferBase;
+        const size_t screen_stride = (size_t)info->PixelsPerScanLine * 4;
+        for (uint32_t y = 0; y < rows; ++y) {
+            copy_bytes(screen_row, pixels, (size_t)columns * 4);
+            screen_row += screen_stride;
+            pixels += source_stride;
+        }
+        return;
+    }
+    // Any other layout, or no linear framebuffer at all: the stored pixel is
+    // exactly the protocol's blt pixel, so the firmware converts it for us.
+    gop->Blt(gop, (EFI_GRAPHICS_OUTPUT_BLT_PIXEL *)pixels, EfiBltBufferToVideo, 0, 0, 0, 0,
+             columns, rows, source_stride);
+}
+
+extern "C" EFI_STATUS EFIAPI efi_main(EFI_HANDLE ImageHandle, EFI_SYSTEM_TABLE *SystemTable) {
+    (void)ImageHandle;
+    EFI_GUID gop_guid = EFI_GRAPHICS_OUTPUT_PROTOCOL_GUID;
+    presentation state = {0, 0, 0, 0};
+    const img_entry extra_img[2] = {
+        {640, 389, _binary_bgra_a_012_efiversion_src_bgra_start},
+        {640, 295, _binary_bgra_a_043_graphic_image_blt_src_bgra_start},
+    };
+
+    // Without a keyboard, a screen or its geometry there is nothing to show
+    // on: hand the firmware an error before touching anything.
+    if (SystemTable == nullptr || SystemTable->BootServices == nullptr ||
+        SystemTable->ConIn == nullptr)
+        return EFI_UNSUPPORTED;
+    EFI_BOOT_SERVICES *boot = SystemTable->BootServices;
+    EFI_SIMPLE_TEXT_INPUT_PROTOCOL *input = SystemTable->ConIn;
+
+    EFI_GRAPHICS_OUTPUT_PROTOCOL *gop = nullptr;
+    EFI_STATUS status = boot->LocateProtocol(&gop_guid, nullptr, (void **)&gop);
+    if (EFI_ERROR(status)) return status;
+    if (gop == nullptr || gop->Mode == nullptr || gop->Mode->Info == nullptr)
+        return EFI_UNSUPPORTED;
+
+    // The boot manager arms a five-minute watchdog before it starts a boot
+    // option; a talk lasts longer. If the call fails the talk goes on anyway.
+    boot->SetWatchdogTimer(0, watchdog_code, 0, nullptr);
+
+    while (!state.quit) {
+        const img_entry *shown = &img[state.current];
+        if (state.show_extra) {
+            state.show_extra = 0;
+            shown = &extra_img[state.extra_index];
+        }
+        blt(gop, shown->pixels, shown->width, shown->height);
+
+        EFI_INPUT_KEY key;
+        while (input->ReadKeyStroke(input, &key) != EFI_SUCCESS) {
+            // No key yet, or a device error: ask again at once.
+        }
+        handle_key(&state, key.UnicodeChar);
+    }
+    return EFI_SUCCESS;
+}

@@ -1,0 +1,26 @@
+// The viewer: the entry point the firmware calls, the key handling of the
+// presentation and the copy of one picture onto the screen.
+#ifndef BOOTX64_H
+#define BOOTX64_H
+
+#include "efi.h"
+
+// What the presenter has asked for so far. Lives in efi_main's frame.
+struct presentation {
+    int32_t current;      // index into img of the slide on show, 0..46
+    uint8_t quit;         // set by the quit key
+    uint8_t show_extra;   // draw extra_img[extra_index] once, on the next pass
+    int32_t extra_index;  // which listing: 0 or 1; read only while show_extra is set
+};
+
+// Updates the state for one keystroke's UnicodeChar; unlisted keys do nothing.
+void handle_key(presentation *state, CHAR16 key);
+
+// Copies a width x height picture of raw BGRA pixels into the top-left
+// corner of the current mode, clipped to the screen.
+void blt(EFI_GRAPHICS_OUTPUT_PROTOCOL *gop, const uint8_t *pixels, uint32_t width,
+         uint32_t height);
+
+extern "C" EFI_STATUS EFIAPI efi_main(EFI_HANDLE ImageHandle, EFI_SYSTEM_TABLE *SystemTable);
+
+#endif

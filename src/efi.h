@@ -1,0 +1,241 @@
+// The UEFI records and services this program touches, under the names the
+// UEFI standard gives them and laid out as it defines them for x86-64.
+// Members the program never uses are kept as untyped pointers so that the
+// offsets of the ones it does use stay right; the static assertions below
+// pin every offset the code relies on.
+//
+// The same header serves the EFI image and the host tests: EFIAPI selects
+// the Microsoft x64 calling convention the firmware uses, on both targets.
+#ifndef EFI_H
+#define EFI_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+#define EFIAPI __attribute__((ms_abi))
+
+typedef uint64_t UINTN;
+typedef uint64_t EFI_STATUS;
+typedef uint64_t EFI_PHYSICAL_ADDRESS;
+typedef void *EFI_HANDLE;
+typedef void *EFI_EVENT;
+typedef char16_t CHAR16;
+
+static_assert(sizeof(void *) == 8, "x86-64 only");
+static_assert(sizeof(CHAR16) == 2, "UEFI characters are UCS-2");
+
+// Status codes: errors have the top bit set.
+#define EFI_ERROR_BIT 0x8000000000000000ull
+#define EFI_ERROR(status) (((status) & EFI_ERROR_BIT) != 0)
+constexpr EFI_STATUS EFI_SUCCESS = 0;
+constexpr EFI_STATUS EFI_INVALID_PARAMETER = EFI_ERROR_BIT | 2;
+constexpr EFI_STATUS EFI_UNSUPPORTED = EFI_ERROR_BIT | 3;
+constexpr EFI_STATUS EFI_NOT_READY = EFI_ERROR_BIT | 6;
+constexpr EFI_STATUS EFI_DEVICE_ERROR = EFI_ERROR_BIT | 7;
+constexpr EFI_STATUS EFI_NOT_FOUND = EFI_ERROR_BIT | 14;
+
+struct EFI_GUID {
+    uint32_t Data1;
+    uint16_t Data2;
+    uint16_t Data3;
+    uint8_t Data4[8];
+};
+static_assert(sizeof(EFI_GUID) == 16, "EFI_GUID layout");
+
+struct EFI_TABLE_HEADER {
+    uint64_t Signature;
+    uint32_t Revision;
+    uint32_t HeaderSize;
+    uint32_t CRC32;
+    uint32_t Reserved;
+};
+static_assert(sizeof(EFI_TABLE_HEADER) == 24, "EFI_TABLE_HEADER layout");
+
+// ---- Simple text input -------------------------------------------------
+
+struct EFI_INPUT_KEY {
+    uint16_t ScanCode;
+    CHAR16 UnicodeChar;
+};
+static_assert(sizeof(EFI_INPUT_KEY) == 4, "EFI_INPUT_KEY layout");
+static_assert(offsetof(EFI_INPUT_KEY, UnicodeChar) == 2, "EFI_INPUT_KEY layout");
+
+struct EFI_SIMPLE_TEXT_INPUT_PROTOCOL;
+typedef EFI_STATUS(EFIAPI *EFI_INPUT_READ_KEY)(EFI_SIMPLE_TEXT_INPUT_PROTOCOL *This,
+                                               EFI_INPUT_KEY *Key);
+
+struct EFI_SIMPLE_TEXT_INPUT_PROTOCOL {
+    void *Reset;
+    EFI_INPUT_READ_KEY ReadKeyStroke;
+    EFI_EVENT WaitForKey;
+};
+static_assert(sizeof(EFI_SIMPLE_TEXT_INPUT_PROTOCOL) == 24, "text input layout");
+static_assert(offsetof(EFI_SIMPLE_TEXT_INPUT_PROTOCOL, ReadKeyStroke) == 8,
+              "text input layout");
+
+// ---- Graphics output ---------------------------------------------------
+
+// PixelFormat is a value the firmware hands back, so it is kept as a plain
+// 32-bit number: firmware may return values outside this list.
+typedef uint32_t EFI_GRAPHICS_PIXEL_FORMAT;
+constexpr EFI_GRAPHICS_PIXEL_FORMAT PixelRedGreenBlueReserved8BitPerColor = 0;
+constexpr EFI_GRAPHICS_PIXEL_FORMAT PixelBlueGreenRedReserved8BitPerColor = 1;
+constexpr EFI_GRAPHICS_PIXEL_FORMAT PixelBitMask = 2;
+constexpr EFI_GRAPHICS_PIXEL_FORMAT PixelBltOnly = 3;
+
+struct EFI_PIXEL_BITMASK {
+    uint32_t RedMask;
+    uint32_t GreenMask;
+    uint32_t BlueMask;
+    uint32_t ReservedMask;
+};
+
+struct EFI_GRAPHICS_OUTPUT_MODE_INFORMATION {
+    uint32_t Version;
+    uint32_t HorizontalResolution;
+    uint32_t VerticalResolution;
+    EFI_GRAPHICS_PIXEL_FORMAT PixelFormat;
+    EFI_PIXEL_BITMASK PixelInformation;
+    uint32_t PixelsPerScanLine;
+};
+static_assert(sizeof(EFI_GRAPHICS_OUTPUT_MODE_INFORMATION) == 36, "mode information layout");
+static_assert(offsetof(EFI_GRAPHICS_OUTPUT_MODE_INFORMATION, HorizontalResolution) == 4,
+              "mode information layout");
+static_assert(offsetof(EFI_GRAPHICS_OUTPUT_MODE_INFORMATION, VerticalResolution) == 8,
+              "mode information layout");
+static_assert(offsetof(EFI_GRAPHICS_OUTPUT_MODE_INFORMATION, PixelFormat) == 12,
+              "mode information layout");
+static_assert(offsetof(EFI_GRAPHICS_OUTPUT_MODE_INFORMATION, PixelsPerScanLine) == 32,
+              "mode information layout");
+
+struct EFI_GRAPHICS_OUTPUT_PROTOCOL_MODE {
+    uint32_t MaxMode;
+    uint32_t Mode;
+    EFI_GRAPHICS_OUTPUT_MODE_INFORMATION *Info;
+    UINTN SizeOfInfo;
+    EFI_PHYSICAL_ADDRESS FrameBufferBase;
+    UINTN FrameBufferSize;
+};
+static_assert(sizeof(EFI_GRAPHICS_OUTPUT_PROTOCOL_MODE) == 40, "mode record layout");
+static_assert(offsetof(EFI_GRAPHICS_OUTPUT_PROTOCOL_MODE, Info) == 8, "mode record layout");
+static_assert(offsetof(EFI_GRAPHICS_OUTPUT_PROTOCOL_MODE, FrameBufferBase) == 24,
+              "mode record layout");
+
+// One pixel of a Blt buffer: the same four bytes, in the same order, as a
+// stored picture's pixel.
+struct EFI_GRAPHICS_OUTPUT_BLT_PIXEL {
+    uint8_t Blue;
+    uint8_t Green;
+    uint8_t Red;
+    uint8_t Reserved;
+};
+static_assert(sizeof(EFI_GRAPHICS_OUTPUT_BLT_PIXEL) == 4, "blt pixel layout");
+
+typedef uint32_t EFI_GRAPHICS_OUTPUT_BLT_OPERATION;
+constexpr EFI_GRAPHICS_OUTPUT_BLT_OPERATION EfiBltVideoFill = 0;
+constexpr EFI_GRAPHICS_OUTPUT_BLT_OPERATION EfiBltVideoToBltBuffer = 1;
+constexpr EFI_GRAPHICS_OUTPUT_BLT_OPERATION EfiBltBufferToVideo = 2;
+constexpr EFI_GRAPHICS_OUTPUT_BLT_OPERATION EfiBltVideoToVideo = 3;
+
+struct EFI_GRAPHICS_OUTPUT_PROTOCOL;
+typedef EFI_STATUS(EFIAPI *EFI_GRAPHICS_OUTPUT_PROTOCOL_BLT)(
+    EFI_GRAPHICS_OUTPUT_PROTOCOL *This, EFI_GRAPHICS_OUTPUT_BLT_PIXEL *BltBuffer,
+    EFI_GRAPHICS_OUTPUT_BLT_OPERATION BltOperation, UINTN SourceX, UINTN SourceY,
+    UINTN DestinationX, UINTN DestinationY, UINTN Width, UINTN Height, UINTN Delta);
+
+struct EFI_GRAPHICS_OUTPUT_PROTOCOL {
+    void *QueryMode;
+    void *SetMode;
+    EFI_GRAPHICS_OUTPUT_PROTOCOL_BLT Blt;
+    EFI_GRAPHICS_OUTPUT_PROTOCOL_MODE *Mode;
+};
+static_assert(sizeof(EFI_GRAPHICS_OUTPUT_PROTOCOL) == 32, "graphics output layout");
+static_assert(offsetof(EFI_GRAPHICS_OUTPUT_PROTOCOL, Blt) == 16, "graphics output layout");
+static_assert(offsetof(EFI_GRAPHICS_OUTPUT_PROTOCOL, Mode) == 24, "graphics output layout");
+
+// {9042A9DE-23DC-4A38-96FB-7ADED080516A}
+#define EFI_GRAPHICS_OUTPUT_PROTOCOL_GUID                                                 \
+    {                                                                                     \
+        0x9042a9de, 0x23dc, 0x4a38, { 0x96, 0xfb, 0x7a, 0xde, 0xd0, 0x80, 0x51, 0x6a } \
+    }
+
+// ---- Boot services -----------------------------------------------------
+
+typedef EFI_STATUS(EFIAPI *EFI_SET_WATCHDOG_TIMER)(UINTN Timeout, uint64_t WatchdogCode,
+                                                   UINTN DataSize, CHAR16 *WatchdogData);
+typedef EFI_STATUS(EFIAPI *EFI_LOCATE_PROTOCOL)(EFI_GUID *Protocol, void *Registration,
+                                                void **Interface);
+
+struct EFI_BOOT_SERVICES {
+    EFI_TABLE_HEADER Hdr;
+    void *RaiseTPL;
+    void *RestoreTPL;
+    void *AllocatePages;
+    void *FreePages;
+    void *GetMemoryMap;
+    void *AllocatePool;
+    void *FreePool;
+    void *CreateEvent;
+    void *SetTimer;
+    void *WaitForEvent;
+    void *SignalEvent;
+    void *CloseEvent;
+    void *CheckEvent;
+    void *InstallProtocolInterface;
+    void *ReinstallProtocolInterface;
+    void *UninstallProtocolInterface;
+    void *HandleProtocol;
+    void *Reserved;
+    void *RegisterProtocolNotify;
+    void *LocateHandle;
+    void *LocateDevicePath;
+    void *InstallConfigurationTable;
+    void *LoadImage;
+    void *StartImage;
+    void *Exit;
+    void *UnloadImage;
+    void *ExitBootServices;
+    void *GetNextMonotonicCount;
+    void *Stall;
+    EFI_SET_WATCHDOG_TIMER SetWatchdogTimer;
+    void *ConnectController;
+    void *DisconnectController;
+    void *OpenProtocol;
+    void *CloseProtocol;
+    void *OpenProtocolInformation;
+    void *ProtocolsPerHandle;
+    void *LocateHandleBuffer;
+    EFI_LOCATE_PROTOCOL LocateProtocol;
+    void *InstallMultipleProtocolInterfaces;
+    void *UninstallMultipleProtocolInterfaces;
+    void *CalculateCrc32;
+    void *CopyMem;
+    void *SetMem;
+    void *CreateEventEx;
+};
+static_assert(sizeof(EFI_BOOT_SERVICES) == 376, "boot services layout");
+static_assert(offsetof(EFI_BOOT_SERVICES, SetWatchdogTimer) == 256, "boot services layout");
+static_assert(offsetof(EFI_BOOT_SERVICES, LocateProtocol) == 320, "boot services layout");
+
+// ---- System table ------------------------------------------------------
+
+struct EFI_SYSTEM_TABLE {
+    EFI_TABLE_HEADER Hdr;
+    CHAR16 *FirmwareVendor;
+    uint32_t FirmwareRevision;
+    EFI_HANDLE ConsoleInHandle;
+    EFI_SIMPLE_TEXT_INPUT_PROTOCOL *ConIn;
+    EFI_HANDLE ConsoleOutHandle;
+    void *ConOut;
+    EFI_HANDLE StandardErrorHandle;
+    void *StdErr;
+    void *RuntimeServices;
+    EFI_BOOT_SERVICES *BootServices;
+    UINTN NumberOfTableEntries;
+    void *ConfigurationTable;
+};
+static_assert(sizeof(EFI_SYSTEM_TABLE) == 120, "system table layout");
+static_assert(offsetof(EFI_SYSTEM_TABLE, ConIn) == 48, "system table layout");
+static_assert(offsetof(EFI_SYSTEM_TABLE, BootServices) == 96, "system table layout");
+
+#endif
