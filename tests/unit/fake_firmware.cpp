@@ -1,0 +1,156 @@
+#include "fake_firmware.h"
+
+#include <string.h>
+
+#include "BOOTX64.h"
+
+namespace {
+
+// The firmware's services are plain function pointers with no context
+// argument of their own, so they reach the fake through this.
+fake_firmware *active = nullptr;
+
+const EFI_GUID gop_guid = EFI_GRAPHICS_OUTPUT_PROTOCOL_GUID;
+
+bool stores_bgr(const fake_firmware &firmware) {
+    return firmware.info.PixelFormat == PixelBlueGreenRedReserved8BitPerColor;
+}
+
+// Exchanges the first and third byte: BGRA <-> RGBA.
+uint32_t swap_red_blue(uint32_t pixel) {
+    return (pixel & 0xFF00FF00u) | (pixel & 0xFFu) << 16 | (pixel >> 16 & 0xFFu);
+}
+
+EFI_STATUS EFIAPI fake_read_key_stroke(EFI_SIMPLE_TEXT_INPUT_PROTOCOL *self, EFI_INPUT_KEY *key) {
+    fake_firmware &firmware = *active;
+    if (self != &firmware.con_in || key == nullptr) return EFI_INVALID_PARAMETER;
+    scripted_read read;
+    if (firmware.next_read < firmware.script.size()) {
+        read = firmware.script[firmware.next_read++];
+    } else {
+        // The script is over but the viewer still waits: end it with q.
+        firmware.script_ran_out = true;
+        read = {EFI_SUCCESS, u'q', 0};
+    }
+    if (read.status != EFI_SUCCESS) return read.status;
+    firmware.screen_at_key.push_back(firmware.screen());
+    key->ScanCode = read.scan_code;
+    key->UnicodeChar = read.unicode_char;
+    return EFI_SUCCESS;
+}
+
+// Buffer-to-video Blt, checked the way firmware checks it: a rectangle
+// that does not fit the screen is refused.
+EFI_STATUS EFIAPI fake_blt(EFI_GRAPHICS_OUTPUT_PROTOCOL *self, EFI_GRAPHICS_OUTPUT_BLT_PIXEL *buffer,
+                           EFI_GRAPHICS_OUTPUT_BLT_OPERATION operation, UINTN source_x,
+                           UINTN source_y, UINTN destination_x, UINTN destination_y, UINTN width,
+                           UINTN height, UINTN delta) {
+    fake_firmware &firmware = *active;
+    blt_call call = {operation, source_x, source_y, destination_x, destination_y,
+                     width,     height,   delta,    EFI_SUCCESS};
+    const EFI_GRAPHICS_OUTPUT_MODE_INFORMATION &info = firmware.info;
+    if (self != &firmware.gop || operation != EfiBltBufferToVideo || buffer == nullptr ||
+        width == 0 || height == 0 || destination_x + width > info.HorizontalResolution ||
+        destination_y + height > info.VerticalResolution) {
+        call.result = EFI_INVALID_PARAMETER;
+    } else {
+        const UINTN stride = delta != 0 ? delta : width * 4;
+        for (UINTN y = 0; y < height; ++y) {
+            const uint8_t *row = (const uint8_t *)buffer + (source_y + y) * stride;
+            for (UINTN x = 0; x < width; ++x) {
+                uint32_t pixel;
+                memcpy(&pixel, row + (source_x + x) * 4, 4);
+                firmware.video[(destination_y + y) * firmware.pitch() + destination_x + x] =
+                    stores_bgr(firmware) ? pixel : swap_red_blue(pixel);
+            }
+        }
+    }
+    firmware.blt_calls.push_back(call);
+    return call.result;
+}
+
+EFI_STATUS EFIAPI fake_locate_protocol(EFI_GUID *protocol, void *registration, void **interface) {
+    fake_firmware &firmware = *active;
+    ++firmware.locate_calls;
+    firmware.locate_asked_for_gop = memcmp(protocol, &gop_guid, sizeof gop_guid) == 0;
+    firmware.locate_registration_null = registration == nullptr;
+    if (firmware.locate_status != EFI_SUCCESS) return firmware.locate_status;
+    *interface = &firmware.gop;
+    return EFI_SUCCESS;
+}
+
+EFI_STATUS EFIAPI fake_set_watchdog_timer(UINTN timeout, uint64_t code, UINTN, CHAR16 *) {
+    fake_firmware &firmware = *active;
+    ++firmware.watchdog_calls;
+    firmware.watchdog_timeout = timeout;
+    firmware.watchdog_code = code;
+    return firmware.watchdog_status;
+}
+
+}  // namespace
+
+scripted_read key(CHAR16 unicode_char) { return {EFI_SUCCESS, unicode_char, 0}; }
+scripted_read scan_key(uint16_t scan_code) { return {EFI_SUCCESS, 0, scan_code}; }
+scripted_read no_key_yet() { return {EFI_NOT_READY, 0, 0}; }
+scripted_read device_error() { return {EFI_DEVICE_ERROR, 0, 0}; }
+
+fake_firmware::fake_firmware(screen_geometry geometry) {
+    memset(&info, 0, sizeof info);
+    info.HorizontalResolution = geometry.width;
+    info.VerticalResolution = geometry.height;
+    info.PixelsPerScanLine = geometry.pixels_per_scan_line ? geometry.pixels_per_scan_line
+                                                           : geometry.width;
+    info.PixelFormat = geometry.format;
+    video.assign((size_t)info.PixelsPerScanLine * geometry.height, untouched);
+
+    memset(&mode, 0, sizeof mode);
+    mode.MaxMode = 1;
+    mode.Info = &info;
+    mode.SizeOfInfo = sizeof info;
+    // Only a mode with a linear framebuffer tells where it is.
+    if (geometry.format != PixelBltOnly) {
+        mode.FrameBufferBase = (EFI_PHYSICAL_ADDRESS)(uintptr_t)video.data();
+        mode.FrameBufferSize = video.size() * 4;
+    }
+
+    memset(&gop, 0, sizeof gop);
+    gop.Blt = fake_blt;
+    gop.Mode = &mode;
+
+    memset(&con_in, 0, sizeof con_in);
+    con_in.ReadKeyStroke = fake_read_key_stroke;
+
+    memset(&boot, 0, sizeof boot);
+    boot.LocateProtocol = fake_locate_protocol;
+    boot.SetWatchdogTimer = fake_set_watchdog_timer;
+
+    memset(&system, 0, sizeof system);
+    system.ConIn = &con_in;
+    system.BootServices = &boot;
+    active = this;
+}
+
+fake_firmware::~fake_firmware() {
+    if (active == this) active = nullptr;
+}
+
+EFI_STATUS fake_firmware::run(std::vector<scripted_read> keys) {
+    script = std::move(keys);
+    next_read = 0;
+    active = this;
+    return efi_main(nullptr, &system);
+}
+
+uint32_t fake_firmware::screen_pixel(uint32_t x, uint32_t y) const {
+    const uint32_t stored = video[(size_t)y * pitch() + x];
+    return stores_bgr(*this) || stored == untouched ? stored : swap_red_blue(stored);
+}
+
+std::vector<uint32_t> fake_firmware::screen() const {
+    std::vector<uint32_t> pixels;
+    pixels.reserve((size_t)info.HorizontalResolution * info.VerticalResolution);
+    for (uint32_t y = 0; y < info.VerticalResolution; ++y)
+        for (uint32_t x = 0; x < info.HorizontalResolution; ++x)
+            pixels.push_back(screen_pixel(x, y));
+    return pixels;
+}

@@ -1,0 +1,88 @@
+// A fake UEFI firmware for running the real entry point on the host: a
+// system table whose console input replays a script of keystrokes and
+// statuses, and a graphics output whose screen is host memory of any
+// geometry and pixel format. Every other service is absent (a null
+// pointer), so a call to one crashes the test.
+#ifndef FAKE_FIRMWARE_H
+#define FAKE_FIRMWARE_H
+
+#include <stdint.h>
+
+#include <vector>
+
+#include "efi.h"
+
+// One answer of ReadKeyStroke: a status, and the key it hands back when
+// the status is EFI_SUCCESS.
+struct scripted_read {
+    EFI_STATUS status;
+    CHAR16 unicode_char;
+    uint16_t scan_code;
+};
+
+scripted_read key(CHAR16 unicode_char);
+scripted_read scan_key(uint16_t scan_code);
+scripted_read no_key_yet();
+scripted_read device_error();
+
+struct screen_geometry {
+    uint32_t width;
+    uint32_t height;
+    uint32_t pixels_per_scan_line;  // 0: same as width
+    EFI_GRAPHICS_PIXEL_FORMAT format;
+};
+
+// A Blt call as the firmware saw it.
+struct blt_call {
+    EFI_GRAPHICS_OUTPUT_BLT_OPERATION operation;
+    UINTN source_x, source_y, destination_x, destination_y, width, height, delta;
+    EFI_STATUS result;
+};
+
+// What filled the screen memory before the application drew anything.
+constexpr uint32_t untouched = 0xDEADBEEF;
+
+struct fake_firmware {
+    // Graphics output.
+    EFI_GRAPHICS_OUTPUT_PROTOCOL gop;
+    EFI_GRAPHICS_OUTPUT_PROTOCOL_MODE mode;
+    EFI_GRAPHICS_OUTPUT_MODE_INFORMATION info;
+    std::vector<uint32_t> video;  // pitch x height pixels in the mode's own byte order
+    std::vector<blt_call> blt_calls;
+
+    // Console input.
+    EFI_SIMPLE_TEXT_INPUT_PROTOCOL con_in;
+    std::vector<scripted_read> script;
+    size_t next_read = 0;
+    bool script_ran_out = false;
+    // The screen (as BGRA pixels) at each keystroke handed out.
+    std::vector<std::vector<uint32_t>> screen_at_key;
+
+    // Boot services and system table.
+    EFI_BOOT_SERVICES boot;
+    EFI_SYSTEM_TABLE system;
+    EFI_STATUS locate_status = EFI_SUCCESS;
+    int locate_calls = 0;
+    bool locate_asked_for_gop = false;
+    bool locate_registration_null = false;
+    EFI_STATUS watchdog_status = EFI_SUCCESS;
+    int watchdog_calls = 0;
+    UINTN watchdog_timeout = 1;
+    uint64_t watchdog_code = 0;
+
+    explicit fake_firmware(screen_geometry geometry);
+    fake_firmware(const fake_firmware &) = delete;
+    fake_firmware &operator=(const fake_firmware &) = delete;
+    ~fake_firmware();
+
+    // Runs the real entry point against this firmware.
+    EFI_STATUS run(std::vector<scripted_read> keys);
+
+    uint32_t pitch() const { return info.PixelsPerScanLine; }
+    // The screen as the viewer sees it: every visible pixel as BGRA,
+    // whatever the mode's byte order.
+    std::vector<uint32_t> screen() const;
+    uint32_t screen_pixel(uint32_t x, uint32_t y) const;
+};
+
+#endif

@@ -1,0 +1,28 @@
+// Stand-ins for the picture objects the image links in: the same symbols,
+// each filled with pixels that differ from every other picture's and from
+// place to place within it, so any misplaced, sheared or wrong picture on
+// the fake screen shows.
+#ifndef FAKE_PICTURES_H
+#define FAKE_PICTURES_H
+
+#include <stdint.h>
+
+// Pictures are numbered 0..46 for the slides, 47 and 48 for the listings
+// drawn by the keys 1 and 2.
+constexpr int listing_0 = 47;
+constexpr int listing_1 = 48;
+constexpr int picture_count = 49;
+
+struct picture_info {
+    uint32_t width;
+    uint32_t height;
+    const uint8_t *pixels;
+};
+
+picture_info fake_picture(int number);
+
+// The pixel the fake picture holds at (x, y), as the 32-bit value of its
+// four BGRA bytes read little-endian.
+uint32_t fake_pixel(int number, uint32_t x, uint32_t y);
+
+#endif

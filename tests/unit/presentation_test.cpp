@@ -1,0 +1,216 @@
+// The real entry point run against the fake firmware: what the presenter
+// sees after each keystroke, and how the application treats the firmware.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "fake_firmware.h"
+#include "fake_pictures.h"
+#include "screen_oracle.h"
+
+namespace {
+
+constexpr screen_geometry vga_640x480 = {640, 480, 0, PixelBlueGreenRedReserved8BitPerColor};
+
+// A keystroke and the picture it must bring to the screen.
+struct step {
+    CHAR16 key;
+    int drawn;
+};
+
+// Steps that walk from slide 0 to slide `target` with j.
+std::vector<step> walk_to(int target) {
+    std::vector<step> steps;
+    for (int index = 1; index <= target; ++index) steps.push_back({u'j', index});
+    return steps;
+}
+
+std::vector<step> then(std::vector<step> steps, std::vector<step> more) {
+    steps.insert(steps.end(), more.begin(), more.end());
+    return steps;
+}
+
+// Runs the viewer through the steps, then q, and checks the screen at
+// every keystroke: slide 0 first, then each step's picture drawn over what
+// was there. The screen after q must be the one the last step left.
+void expect_presentation(const std::vector<step> &steps, screen_geometry geometry = vga_640x480) {
+    fake_firmware firmware(geometry);
+    std::vector<scripted_read> script;
+    for (const step &s : steps) script.push_back(key(s.key));
+    script.push_back(key(u'q'));
+
+    ASSERT_EQ(firmware.run(script), EFI_SUCCESS);
+    ASSERT_FALSE(firmware.script_ran_out) << "the viewer read past q";
+    ASSERT_EQ(firmware.screen_at_key.size(), steps.size() + 1);
+
+    expected_screen expected(geometry.width, geometry.height);
+    expected.paint(0);
+    for (size_t i = 0; i <= steps.size(); ++i) {
+        ASSERT_TRUE(same_screen(firmware.screen_at_key[i], expected))
+            << "when key " << i << " was read";
+        if (i < steps.size()) expected.paint(steps[i].drawn);
+    }
+    EXPECT_TRUE(same_screen(firmware.screen(), expected)) << "after q";
+}
+
+TEST(Navigation, OneStepStopsAtBothEnds) {
+    expect_presentation({{u'k', 0}, {u'j', 1}, {u'k', 0}, {u'k', 0}});
+    expect_presentation({{u'l', 46}, {u'j', 46}, {u'k', 45}, {u'j', 46}, {u'j', 46}});
+}
+
+TEST(Navigation, TenForwardClampsToTheLastSlide) {
+    expect_presentation(then(walk_to(35), {{u'J', 45}}));
+    expect_presentation(then(walk_to(36), {{u'J', 46}}));
+    expect_presentation({{u'l', 46}, {u'J', 46}});
+    expect_presentation({{u'J', 10}, {u'J', 20}, {u'J', 30}, {u'J', 40}, {u'J', 46}, {u'J', 46}});
+}
+
+TEST(Navigation, TenBackClampsToTheFirstSlide) {
+    expect_presentation(then(walk_to(15), {{u'K', 5}, {u'K', 0}, {u'K', 0}}));
+    expect_presentation(then(walk_to(10), {{u'K', 0}}));
+    expect_presentation({{u'K', 0}});
+    expect_presentation({{u'l', 46}, {u'K', 36}, {u'K', 26}, {u'K', 16}, {u'K', 6}, {u'K', 0}});
+}
+
+TEST(Navigation, FirstAndLastSlide) {
+    expect_presentation({{u'l', 46}, {u'l', 46}, {u'h', 0}, {u'h', 0}, {u'j', 1}, {u'l', 46}});
+}
+
+TEST(Navigation, UnlistedKeysOnlyRedraw) {
+    // Case matters, the whole 16-bit character counts, and keys without a
+    // character (arrows, function keys) are ignored.
+    expect_presentation({{u'j', 1}, {u'H', 1}, {u'L', 1}, {u'Q', 1}, {u'x', 1}, {0x016A, 1},
+                         {0x0171, 1}, {u'3', 1}, {u' ', 1}, {u'\r', 1}, {0, 1}});
+
+    fake_firmware firmware(vga_640x480);
+    const uint16_t scan_up = 0x01, scan_right = 0x03;
+    ASSERT_EQ(firmware.run({scan_key(scan_up), scan_key(scan_right), key(u'q')}), EFI_SUCCESS);
+    expected_screen expected(640, 480);
+    expected.paint(0);
+    for (const auto &seen : firmware.screen_at_key) EXPECT_TRUE(same_screen(seen, expected));
+}
+
+TEST(Listings, ShowOnceOverTheSlide) {
+    expect_presentation({{u'j', 1}, {u'1', listing_0}, {u'x', 1}});
+    expect_presentation({{u'2', listing_1}, {u'j', 1}, {u'2', listing_1}, {u'k', 0}});
+    // A navigation key that changes nothing still takes the listing away.
+    expect_presentation({{u'1', listing_0}, {u'k', 0}});
+    expect_presentation({{u'l', 46}, {u'2', listing_1}, {u'j', 46}});
+}
+
+TEST(Listings, SecondOverFirstLeavesBandsOfBoth) {
+    expect_presentation({{u'1', listing_0}, {u'2', listing_1}});
+    expect_presentation({{u'2', listing_1}, {u'1', listing_0}});
+
+    // The bands spelled out: listing 1 on rows 0-294, listing 0 on
+    // 295-388, the slide on 389-479.
+    fake_firmware firmware(vga_640x480);
+    ASSERT_EQ(firmware.run({key(u'j'), key(u'1'), key(u'2'), key(u'q')}), EFI_SUCCESS);
+    EXPECT_EQ(firmware.screen_pixel(5, 0), fake_pixel(listing_1, 5, 0));
+    EXPECT_EQ(firmware.screen_pixel(5, 294), fake_pixel(listing_1, 5, 294));
+    EXPECT_EQ(firmware.screen_pixel(5, 295), fake_pixel(listing_0, 5, 295));
+    EXPECT_EQ(firmware.screen_pixel(5, 388), fake_pixel(listing_0, 5, 388));
+    EXPECT_EQ(firmware.screen_pixel(5, 389), fake_pixel(1, 5, 389));
+    EXPECT_EQ(firmware.screen_pixel(639, 479), fake_pixel(1, 639, 479));
+}
+
+TEST(Listings, QuitLeavesTheListingOnScreen) {
+    fake_firmware firmware(vga_640x480);
+    ASSERT_EQ(firmware.run({key(u'l'), key(u'1'), key(u'q')}), EFI_SUCCESS);
+    expected_screen expected(640, 480);
+    expected.paint(46);
+    expected.paint(listing_0);
+    EXPECT_TRUE(same_screen(firmware.screen(), expected));
+}
+
+TEST(Presentation, LargerModeKeepsTheRestOfTheScreen) {
+    expect_presentation({{u'j', 1}, {u'1', listing_0}, {u'l', 46}},
+                        {1280, 800, 0, PixelBlueGreenRedReserved8BitPerColor});
+}
+
+TEST(Presentation, RedBlueModeShowsTheRightColours) {
+    expect_presentation({{u'j', 1}, {u'2', listing_1}, {u'k', 0}},
+                        {800, 600, 0, PixelRedGreenBlueReserved8BitPerColor});
+}
+
+TEST(Presentation, ModeWithoutFramebufferStillShowsTheDeck) {
+    expect_presentation({{u'j', 1}, {u'1', listing_0}, {u'J', 11}},
+                        {1024, 768, 0, PixelBltOnly});
+}
+
+TEST(KeyWait, RetriesUntilAKeyArrives) {
+    fake_firmware firmware(vga_640x480);
+    const EFI_STATUS result = firmware.run({no_key_yet(), no_key_yet(), device_error(), key(u'j'),
+                                            device_error(), no_key_yet(), key(u'j'), key(u'q')});
+    EXPECT_EQ(result, EFI_SUCCESS);
+    EXPECT_EQ(firmware.next_read, 8u) << "every scripted read must be consumed, in order";
+    EXPECT_FALSE(firmware.script_ran_out);
+    ASSERT_EQ(firmware.screen_at_key.size(), 3u);
+    expected_screen expected(640, 480);
+    expected.paint(2);
+    EXPECT_TRUE(same_screen(firmware.screen(), expected));
+}
+
+TEST(KeyWait, KeysWaitingAtStartAreReadAsKeys) {
+    // The fake has no Reset service: the viewer must not clear the input.
+    fake_firmware firmware(vga_640x480);
+    ASSERT_EQ(firmware.run({key(u'l'), key(u'q')}), EFI_SUCCESS);
+    expected_screen expected(640, 480);
+    expected.paint(46);
+    EXPECT_TRUE(same_screen(firmware.screen(), expected));
+}
+
+TEST(Firmware, LocatesTheGraphicsOutputOnceAndDisablesTheWatchdog) {
+    fake_firmware firmware(vga_640x480);
+    ASSERT_EQ(firmware.run({key(u'j'), key(u'j'), key(u'q')}), EFI_SUCCESS);
+    EXPECT_EQ(firmware.locate_calls, 1);
+    EXPECT_TRUE(firmware.locate_asked_for_gop);
+    EXPECT_TRUE(firmware.locate_registration_null);
+    EXPECT_EQ(firmware.watchdog_calls, 1);
+    EXPECT_EQ(firmware.watchdog_timeout, 0u);
+    EXPECT_GT(firmware.watchdog_code, 0xFFFFu) << "codes up to 0xFFFF belong to the firmware";
+    EXPECT_TRUE(firmware.blt_calls.empty()) << "a linear BGR framebuffer is written directly";
+}
+
+TEST(Firmware, AFailingWatchdogCallDoesNotStopTheTalk) {
+    fake_firmware firmware(vga_640x480);
+    firmware.watchdog_status = EFI_UNSUPPORTED;
+    ASSERT_EQ(firmware.run({key(u'j'), key(u'q')}), EFI_SUCCESS);
+    expected_screen expected(640, 480);
+    expected.paint(1);
+    EXPECT_TRUE(same_screen(firmware.screen(), expected));
+}
+
+// The cases where there is nothing to present on: the application hands
+// an error back at once and leaves the screen and the keyboard alone.
+void expect_refused(fake_firmware &firmware, EFI_STATUS status) {
+    EXPECT_EQ(firmware.run({key(u'j'), key(u'q')}), status);
+    EXPECT_EQ(firmware.next_read, 0u) << "no key may be read";
+    EXPECT_EQ(firmware.watchdog_calls, 0);
+    EXPECT_TRUE(firmware.blt_calls.empty());
+    for (uint32_t pixel : firmware.video) ASSERT_EQ(pixel, untouched);
+}
+
+TEST(Firmware, NoGraphicsOutputReturnsTheLocateError) {
+    fake_firmware firmware(vga_640x480);
+    firmware.locate_status = EFI_NOT_FOUND;
+    expect_refused(firmware, EFI_NOT_FOUND);
+}
+
+TEST(Firmware, NoConsoleInputIsUnsupported) {
+    fake_firmware firmware(vga_640x480);
+    firmware.system.ConIn = nullptr;
+    expect_refused(firmware, EFI_UNSUPPORTED);
+}
+
+TEST(Firmware, GraphicsOutputWithoutModeInformationIsUnsupported) {
+    fake_firmware firmware(vga_640x480);
+    firmware.mode.Info = nullptr;
+    expect_refused(firmware, EFI_UNSUPPORTED);
+
+    fake_firmware without_mode(vga_640x480);
+    without_mode.gop.Mode = nullptr;
+    expect_refused(without_mode, EFI_UNSUPPORTED);
+}
+
+}  // namespace
