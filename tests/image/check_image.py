@@ -1,0 +1,153 @@
+#!/usr/bin/python3
+"""Checks the built EFI application image itself: the PE32+ headers the
+firmware's loader relies on, the entry point, and the pictures and slide
+table inside it, against the linker's map and the raw picture files.
+
+usage: check_image.py BOOTX64.EFI BOOTX64.map BGRA_FOLDER
+"""
+import os
+import re
+import struct
+import sys
+import unittest
+
+IMAGE_FILE_MACHINE_AMD64 = 0x8664
+PE32_PLUS_MAGIC = 0x20B
+IMAGE_SUBSYSTEM_EFI_APPLICATION = 10
+IMAGE_DIRECTORY_ENTRY_IMPORT = 1
+IMAGE_DIRECTORY_ENTRY_BASERELOC = 5
+IMAGE_DIRECTORY_ENTRY_DELAY_IMPORT = 13
+IMAGE_FILE_RELOCS_STRIPPED = 0x0001
+IMAGE_SCN_MEM_WRITE = 0x80000000
+
+SLIDES = ["brov_%02d" % number for number in range(1, 48)]
+LISTINGS = {"a_012_efiversion_src": (640, 389), "a_043_graphic_image_blt_src": (640, 295)}
+
+
+def picture_size(name):
+    return LISTINGS.get(name, (640, 480))
+
+
+class PeImage:
+    """The parts of a PE32+ file the checks look at."""
+
+    def __init__(self, path):
+        with open(path, "rb") as f:
+            self.data = f.read()
+        data = self.data
+        if data[:2] != b"MZ":
+            raise ValueError("%s: no MZ header" % path)
+        pe_offset = struct.unpack_from("<I", data, 0x3C)[0]
+        if data[pe_offset:pe_offset + 4] != b"PE\0\0":
+            raise ValueError("%s: no PE signature" % path)
+        coff = pe_offset + 4
+        (self.machine, section_count, _, _, _, optional_size,
+         self.characteristics) = struct.unpack_from("<HHIIIHH", data, coff)
+        optional = coff + 20
+        self.magic = struct.unpack_from("<H", data, optional)[0]
+        self.entry_rva = struct.unpack_from("<I", data, optional + 16)[0]
+        self.image_base = struct.unpack_from("<Q", data, optional + 24)[0]
+        self.subsystem = struct.unpack_from("<H", data, optional + 68)[0]
+        directory_count = struct.unpack_from("<I", data, optional + 108)[0]
+        self.directories = [struct.unpack_from("<II", data, optional + 112 + 8 * i)
+                            for i in range(directory_count)]
+        self.sections = []
+        table = optional + optional_size
+        for i in range(section_count):
+            name, virtual_size, rva, raw_size, raw_offset = struct.unpack_from(
+                "<8sIIII", data, table + 40 * i)
+            flags = struct.unpack_from("<I", data, table + 40 * i + 36)[0]
+            self.sections.append((name.rstrip(b"\0").decode(), rva, virtual_size,
+                                  raw_offset, raw_size, flags))
+
+    def section_at(self, rva):
+        for section in self.sections:
+            if section[1] <= rva < section[1] + section[2]:
+                return section
+        raise KeyError("RVA %#x lies in no section" % rva)
+
+    def read(self, rva, length):
+        _, start, _, raw_offset, raw_size, _ = self.section_at(rva)
+        offset = rva - start
+        if offset + length > raw_size:
+            raise KeyError("RVA %#x + %d runs past the section's file data" % (rva, length))
+        return self.data[raw_offset + offset:raw_offset + offset + length]
+
+
+def read_map(path):
+    """Symbol name -> (value, object) from an lld-link map."""
+    symbols = {}
+    line_pattern = re.compile(r"^\s*[0-9a-f]{4}:[0-9a-f]{8}\s+(\S+)\s+([0-9a-f]{16})\s+(\S+)")
+    with open(path) as f:
+        for line in f:
+            match = line_pattern.match(line)
+            if match:
+                symbols[match.group(1)] = (int(match.group(2), 16), match.group(3))
+    return symbols
+
+
+class BuiltImage(unittest.TestCase):
+    image_path = map_path = bgra_folder = None
+
+    @classmethod
+    def setUpClass(cls):
+        cls.image = PeImage(cls.image_path)
+        cls.symbols = read_map(cls.map_path)
+
+    def address(self, name):
+        self.assertIn(name, self.symbols, "%s is not in the linker map" % name)
+        return self.symbols[name][0]
+
+    def test_headers_are_an_x86_64_efi_application(self):
+        self.assertEqual(self.image.machine, IMAGE_FILE_MACHINE_AMD64)
+        self.assertEqual(self.image.magic, PE32_PLUS_MAGIC)
+        self.assertEqual(self.image.subsystem, IMAGE_SUBSYSTEM_EFI_APPLICATION)
+
+    def test_imports_nothing(self):
+        for entry in (IMAGE_DIRECTORY_ENTRY_IMPORT, IMAGE_DIRECTORY_ENTRY_DELAY_IMPORT):
+            self.assertEqual(self.image.directories[entry], (0, 0))
+
+    def test_can_be_relocated(self):
+        # The firmware loads the image wherever it finds room.
+        self.assertFalse(self.image.characteristics & IMAGE_FILE_RELOCS_STRIPPED)
+        self.assertNotEqual(self.image.directories[IMAGE_DIRECTORY_ENTRY_BASERELOC][1], 0)
+
+    def test_entry_point_is_efi_main(self):
+        self.assertEqual(self.image.image_base + self.image.entry_rva, self.address("efi_main"))
+
+    def test_every_picture_has_its_size_and_bytes(self):
+        for name in SLIDES + list(LISTINGS):
+            with self.subTest(picture=name):
+                width, height = picture_size(name)
+                symbol = "_binary_bgra_%s_bgra_" % name
+                self.assertEqual(self.address(symbol + "size"), width * height * 4)
+                start = self.address(symbol + "start") - self.image.image_base
+                with open(os.path.join(self.bgra_folder, name + ".bgra"), "rb") as f:
+                    self.assertTrue(self.image.read(start, width * height * 4) == f.read(),
+                                    "the image's bytes differ from bgra/%s.bgra" % name)
+                self.assertFalse(self.image.section_at(start)[5] & IMAGE_SCN_MEM_WRITE,
+                                 "pictures belong in a read-only section")
+
+    def test_slide_table_points_at_the_slides_in_order(self):
+        table = [name for name in self.symbols if re.fullmatch(r"\?img@@.*", name)]
+        self.assertEqual(len(table), 1, "one slide table in the map")
+        table_rva = self.address(table[0]) - self.image.image_base
+        entries = self.image.read(table_rva, 16 * len(SLIDES))
+        for index, name in enumerate(SLIDES):
+            width, height, pixels = struct.unpack_from("<IIQ", entries, 16 * index)
+            with self.subTest(entry=index):
+                self.assertEqual((width, height), picture_size(name))
+                self.assertEqual(width * height * 4,
+                                 self.address("_binary_bgra_%s_bgra_size" % name))
+                self.assertEqual(pixels, self.address("_binary_bgra_%s_bgra_start" % name))
+
+
+def main():
+    if len(sys.argv) != 4:
+        sys.exit(__doc__)
+    BuiltImage.image_path, BuiltImage.map_path, BuiltImage.bgra_folder = sys.argv[1:]
+    unittest.main(argv=sys.argv[:1], verbosity=2)
+
+
+if __name__ == "__main__":
+    main()
