@@ -1,5 +1,5 @@
 // The presentation: the entry point, its key-driven loop, and the copy of
-// one picture into the framebuffer.
+// one picture into the framebuffer. Also the fixed-width number formatters.
 #include "BOOTX64.h"
 
 #include "copy.h"
@@ -81,6 +81,35 @@ void blt(EFI_GRAPHICS_OUTPUT_PROTOCOL *gop, const uint8_t *pixels, uint32_t widt
     // exactly the protocol's blt pixel, so the firmware converts it for us.
     gop->Blt(gop, (EFI_GRAPHICS_OUTPUT_BLT_PIXEL *)pixels, EfiBltBufferToVideo, 0, 0, 0, 0,
              columns, rows, source_stride);
+}
+
+// Nothing in the viewer calls the formatters; `used` tells the linker to
+// keep them in the image all the same.
+__attribute__((used)) CHAR16 *int_to_ascii(int64_t value, uint8_t digits, CHAR16 *buffer) {
+    // Work on the unsigned magnitude: negating the most negative value
+    // would overflow, while 0 - (uint64_t)value is its exact magnitude.
+    uint64_t magnitude = (uint64_t)value;
+    CHAR16 *out = buffer;
+    if (value < 0) {
+        *out++ = u'-';
+        magnitude = 0 - magnitude;
+    }
+    for (int position = digits - 1; position >= 0; --position) {
+        out[position] = (CHAR16)(u'0' + magnitude % 10);
+        magnitude /= 10;
+    }
+    out[digits] = 0;
+    return buffer;
+}
+
+__attribute__((used)) CHAR16 *int_to_ascii_hex(uint64_t value, uint8_t digits, CHAR16 *buffer) {
+    for (int position = digits - 1; position >= 0; --position) {
+        const unsigned nibble = value & 0xF;
+        buffer[position] = (CHAR16)(nibble <= 9 ? u'0' + nibble : u'A' + (nibble - 10));
+        value >>= 4;
+    }
+    buffer[digits] = 0;
+    return buffer;
 }
 
 extern "C" EFI_STATUS EFIAPI efi_main(EFI_HANDLE ImageHandle, EFI_SYSTEM_TABLE *SystemTable) {

@@ -1,5 +1,6 @@
 // The viewer: the entry point the firmware calls, the key handling of the
-// presentation and the copy of one picture onto the screen.
+// presentation and the copy of one picture onto the screen; and the number
+// formatters for text output, which the viewer itself does not call.
 #ifndef BOOTX64_H
 #define BOOTX64_H
 
@@ -20,6 +21,14 @@ void handle_key(presentation *state, CHAR16 key);
 // corner of the current mode, clipped to the screen.
 void blt(EFI_GRAPHICS_OUTPUT_PROTOCOL *gop, const uint8_t *pixels, uint32_t width,
          uint32_t height);
+
+// Fixed-width, zero-padded numbers as 0-terminated UCS-2 strings, the form
+// the firmware's text output takes. Exactly `digits` digit positions are
+// written, the lowest digits of the value when it has more; int_to_ascii
+// puts a '-' before them for a negative value. The buffer needs room for
+// digits + 2 characters (negative) or digits + 1. Both return `buffer`.
+CHAR16 *int_to_ascii(int64_t value, uint8_t digits, CHAR16 *buffer);
+CHAR16 *int_to_ascii_hex(uint64_t value, uint8_t digits, CHAR16 *buffer);
 
 extern "C" EFI_STATUS EFIAPI efi_main(EFI_HANDLE ImageHandle, EFI_SYSTEM_TABLE *SystemTable);
 

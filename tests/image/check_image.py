@@ -115,6 +115,18 @@ class BuiltImage(unittest.TestCase):
     def test_entry_point_is_efi_main(self):
         self.assertEqual(self.image.image_base + self.image.entry_rva, self.address("efi_main"))
 
+    def test_number_formatters_are_kept(self):
+        # Nothing in the viewer calls them, so only a deliberate keep holds
+        # them in the image.
+        for name in ("int_to_ascii", "int_to_ascii_hex"):
+            with self.subTest(function=name):
+                found = [symbol for symbol in self.symbols
+                         if re.fullmatch(r"\?%s@@.*" % name, symbol)]
+                self.assertEqual(len(found), 1, "%s is not in the linker map" % name)
+                value, unit = self.symbols[found[0]]
+                self.assertEqual(unit, "BOOTX64.obj")
+                self.assertEqual(self.image.section_at(value - self.image.image_base)[0], ".text")
+
     def test_every_picture_has_its_size_and_bytes(self):
         for name in SLIDES + list(LISTINGS):
             with self.subTest(picture=name):
