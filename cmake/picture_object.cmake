@@ -5,17 +5,24 @@
 # cmake -DSOURCE=... -DNAME=... -DOBJCOPY=... -DOUTPUT=... -P picture_object.cmake
 include(${CMAKE_CURRENT_LIST_DIR}/pictures.cmake)
 
+set(staged bgra/${NAME}.bgra)
+get_filename_component(source_path "${SOURCE}" ABSOLUTE)
+get_filename_component(staged_path "${staged}" ABSOLUTE)
+
+# A bad picture also takes away what an earlier build made of its
+# predecessor, so nothing stale stands in for it.
 check_picture("${SOURCE}" ${NAME} error)
 if(error)
+    if(NOT source_path STREQUAL staged_path)
+        file(REMOVE "${staged}")
+    endif()
+    file(REMOVE "${OUTPUT}")
     message(FATAL_ERROR "${error}")
 endif()
 
 # Stage the picture under bgra/ when it comes from elsewhere. Temporary
 # names and a rename, so an interrupted build leaves nothing that a later
 # one would take as good.
-set(staged bgra/${NAME}.bgra)
-get_filename_component(source_path "${SOURCE}" ABSOLUTE)
-get_filename_component(staged_path "${staged}" ABSOLUTE)
 if(NOT source_path STREQUAL staged_path)
     file(MAKE_DIRECTORY bgra)
     file(COPY_FILE "${SOURCE}" "${staged}.tmp")
