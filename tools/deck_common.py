@@ -61,9 +61,11 @@ def fit(image, size, background):
     return frame.convert("RGB")
 
 
-def contact_sheet(pictures):
+def contact_sheet(pictures, labels=None):
     """One picture of the whole set: the 47 slides as numbered thumbnails,
-    eight to a row, and the two listings at half size below them."""
+    eight to a row, and the two listings at half size below them. LABELS
+    adds a word to some slide numbers (number -> text)."""
+    labels = labels or {}
     columns, thumb = 8, (160, 120)
     gap, label_height = 8, 20
     rows = (SLIDE_COUNT + columns - 1) // columns
@@ -78,7 +80,8 @@ def contact_sheet(pictures):
     for number in range(1, SLIDE_COUNT + 1):
         row, column = divmod(number - 1, columns)
         x, y = gap + column * cell[0], gap + row * cell[1]
-        draw.text((x, y), str(number), fill="white", font=label_font)
+        label = " ".join(filter(None, [str(number), labels.get(number)]))
+        draw.text((x, y), label, fill="white", font=label_font)
         sheet.paste(pictures[slide_name(number)].resize(thumb, Image.LANCZOS),
                     (x, y + label_height))
 
@@ -93,11 +96,12 @@ def contact_sheet(pictures):
     return sheet
 
 
-def write_picture_set(folder, pictures, sheet=True):
+def write_picture_set(folder, pictures, labels=None):
     """Writes every picture of PICTURES (name -> RGB image) as NAME.bgra into
-    FOLDER, with the contact sheet, all or nothing: the set is built in a
-    temporary folder beside FOLDER and moved into place at the end, so an
-    interrupted run never leaves a partial set that a build would take."""
+    FOLDER, with the contact sheet (LABELS as for contact_sheet), all or
+    nothing: the set is built in a temporary folder beside FOLDER and moved
+    into place at the end, so an interrupted run never leaves a partial set
+    that a build would take."""
     for name in picture_names():
         if pictures[name].size != picture_size(name):
             raise ValueError("%s is %dx%d, must be %dx%d"
@@ -114,8 +118,7 @@ def write_picture_set(folder, pictures, sheet=True):
         for name in picture_names():
             with open(os.path.join(staging, name + ".bgra"), "wb") as out:
                 out.write(bgra_bytes(pictures[name]))
-        if sheet:
-            contact_sheet(pictures).save(os.path.join(staging, CONTACT_SHEET), optimize=False)
+        contact_sheet(pictures, labels).save(os.path.join(staging, CONTACT_SHEET))
         replace_folder(staging, folder)
     except BaseException:
         shutil.rmtree(staging, ignore_errors=True)
