@@ -14,10 +14,14 @@ sys.path.insert(0, TOOLS)
 import deck_common  # noqa: E402
 
 
+FONT = b"/Resources << /Font << /F1 << /Type /Font /Subtype /Type1 /BaseFont /Helvetica >> >> >>"
+
+
 def make_pdf(pages):
-    """A PDF of PAGES, each (width, height, background, boxes) in points,
-    boxes being (left, top, width, height, colour) measured from the page's
-    top-left corner, colours 0..255 RGB."""
+    """A PDF of PAGES, each (width, height, background, boxes[, texts]) in
+    points, boxes being (left, top, width, height, colour) measured from
+    the page's top-left corner, colours 0..255 RGB, and texts (left, top,
+    size, text) lines in black Helvetica."""
     def fill(colour, left, top, width, height, page_height):
         r, g, b = (c / 255 for c in colour)
         return b"%.4f %.4f %.4f rg %g %g %g %g re f\n" % (
@@ -25,13 +29,16 @@ def make_pdf(pages):
 
     objects = [b"<< /Type /Catalog /Pages 2 0 R >>", None]
     kids = []
-    for width, height, background, boxes in pages:
+    for width, height, background, boxes, *texts in pages:
         content = fill(background, 0, 0, width, height, height)
         for left, top, box_width, box_height, colour in boxes:
             content += fill(colour, left, top, box_width, box_height, height)
+        for left, top, size, text in (texts[0] if texts else []):
+            content += b"0 0 0 rg BT /F1 %g Tf %g %g Td (%s) Tj ET\n" % (
+                size, left, height - top - size, text.encode("latin-1"))
         kids.append(len(objects) + 1)
-        objects.append(b"<< /Type /Page /Parent 2 0 R /MediaBox [0 0 %g %g] /Contents %d 0 R >>"
-                       % (width, height, len(objects) + 2))
+        objects.append(b"<< /Type /Page /Parent 2 0 R /MediaBox [0 0 %g %g] %s /Contents %d 0 R >>"
+                       % (width, height, FONT, len(objects) + 2))
         objects.append(b"<< /Length %d >>\nstream\n%s\nendstream" % (len(content), content))
     objects[1] = b"<< /Type /Pages /Kids [%s] /Count %d >>" % (
         b" ".join(b"%d 0 R" % kid for kid in kids), len(kids))
