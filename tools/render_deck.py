@@ -17,6 +17,7 @@ slides.txt, one element a line:
 Blank lines are ignored. Long bullets and paragraphs wrap; code does not.
 """
 import argparse
+import itertools
 import os
 import re
 import sys
@@ -297,6 +298,8 @@ def _closing_brace(source, opening):
 
 
 LISTING_STYLE = get_style_by_name("github-dark")
+LISTING_TEXT = "#e6edf3"
+LISTING_MUTED = "#8b949e"
 LISTING_MARGIN = 8
 LISTING_TOP = 4
 MONO_FACES = {
@@ -313,102 +316,82 @@ def listing_pitch(font_size):
     return round(font_size * 1.15)
 
 
+def line_text(line):
+    return "".join(char for char, _ in line)
+
+
 def highlighted_lines(code, lexer, drop_comments):
-    """CODE as lines of (text, colour, bold, italic) runs. Without comments,
-    lines left empty (and blank lines) go too."""
-    foreground = "#e6edf3"
+    """CODE as lines of (character, style) pairs, style being (colour, bold,
+    italic). Trailing blank lines go; without comments, so do the lines
+    left empty and the blank lines."""
     lines = [[]]
     for token, value in lex(code.expandtabs(4), lexer):
         if drop_comments and token in Comment:
             value = "\n" * value.count("\n")
         style = LISTING_STYLE.style_for_token(token)
-        colour = "#" + style["color"] if style["color"] else foreground
-        for index, part in enumerate(value.split("\n")):
-            if index > 0:
+        look = ("#" + style["color"] if style["color"] else LISTING_TEXT,
+                bool(style["bold"]), bool(style["italic"]))
+        for char in value:
+            if char == "\n":
                 lines.append([])
-            if part:
-                lines[-1].append((part, colour, bool(style["bold"]), bool(style["italic"])))
-    while lines and not "".join(run[0] for run in lines[-1]).strip():
-        lines.pop()
-    if drop_comments:
-        lines = [line for line in lines if "".join(run[0] for run in line).strip()]
-    # Trailing blanks left where a comment stood.
+            else:
+                lines[-1].append((char, look))
     for line in lines:
-        while line and not line[-1][0].strip():
+        # Trailing blanks, also those left where a comment stood.
+        while line and line[-1][0] == " ":
             line.pop()
-        if line:
-            text, colour, bold, italic = line[-1]
-            line[-1] = (text.rstrip(), colour, bold, italic)
+    if drop_comments:
+        lines = [line for line in lines if line_text(line).strip()]
+    while lines and not lines[-1]:
+        lines.pop()
     return lines
 
 
-def wrap_runs(line, columns):
-    """One line of runs cut into screen lines of at most COLUMNS characters,
-    at a space where it can; continuations are indented a further 8."""
-    chars = [(c, run[1:]) for run in line for c in run[0]]
-    text = "".join(c for c, _ in chars)
+def wrap_line(line, columns):
+    """LINE cut into screen lines of at most COLUMNS characters, at a space
+    where it can; continuations are indented 8 more than the line."""
+    text = line_text(line)
     indent = len(text) - len(text.lstrip(" "))
-    result = []
-    first = True
-    while True:
-        lead = 0 if first else indent + 8
-        if lead + len(chars) <= columns:
-            result.append([(" ", chars[0][1])] * lead + chars if lead else chars)
-            break
-        room = columns - lead
-        text = "".join(c for c, _ in chars)
-        cut = text.rfind(" ", indent + 1, room + 1)
+    pad = [(" ", line[0][1])] * (indent + 8) if line else []
+    screen = []
+    while len(line) > columns:
+        cut = line_text(line).rfind(" ", indent + 1, columns + 1)
         if cut <= indent:
-            cut = room
-        head = chars[:cut]
-        result.append([(" ", chars[0][1])] * lead + head if lead else head)
-        chars = chars[cut:]
-        while chars and chars[0][0] == " ":
-            chars = chars[1:]
-        first = False
-        if not chars:
-            break
-    # Back to runs: consecutive characters of one style join up again.
-    runs_lines = []
-    for screen_line in result:
-        runs = []
-        for c, style in screen_line:
-            if runs and runs[-1][1:] == style:
-                runs[-1] = (runs[-1][0] + c,) + style
-            else:
-                runs.append((c,) + style)
-        runs_lines.append(runs)
-    return runs_lines
+            cut = columns
+        screen.append(line[:cut])
+        rest = line[cut:]
+        while rest and rest[0][0] == " ":
+            rest = rest[1:]
+        line = pad + rest
+    screen.append(line)
+    return screen
 
 
 def layout_listing(code, lexer, size):
     """Picks the largest font, from 16 px down, that shows CODE whole in a
-    picture of SIZE: first with its comments, at no less than 14 px; then,
-    if that cannot be, without comments and blank lines, at no less than
-    10 px, wrapping long lines. Returns (font size, screen lines, dropped
-    comments, lines cut off): when even that does not fit, the tail is cut
-    off and marked."""
+    picture of SIZE: first as it is, at no less than 14 px; then, if that
+    cannot be, without comments and blank lines and with long lines
+    wrapped, at no less than 10 px. Returns (font size, screen lines,
+    whether comments were left out, lines cut off): when even that does not
+    fit, the tail is cut off and marked."""
     width, height = size
     for drop_comments, smallest in ((False, 14), (True, 10)):
         lines = highlighted_lines(code, lexer, drop_comments)
         for font_size in range(16, smallest - 1, -1):
-            face = font(MONO_FACES[False, False], font_size)
-            advance = face.getlength("M")
-            pitch = listing_pitch(font_size)
+            advance = font(MONO_FACES[False, False], font_size).getlength("M")
             columns = int((width - 2 * LISTING_MARGIN) // advance)
-            rows = (height - 2 * LISTING_TOP) // pitch
-            wrap_limit = None if not drop_comments else columns
-            if wrap_limit is None:
-                if any(sum(len(r[0]) for r in line) > columns for line in lines):
-                    continue
-                screen = lines
+            rows = (height - 2 * LISTING_TOP) // listing_pitch(font_size)
+            if drop_comments:
+                screen = [part for line in lines for part in wrap_line(line, columns)]
+            elif any(len(line) > columns for line in lines):
+                continue
             else:
-                screen = [part for line in lines for part in wrap_runs(line, columns)]
+                screen = lines
             if len(screen) <= rows:
                 return font_size, screen, drop_comments, 0
     # Still too long at the smallest size: show the head and say what is left out.
     cut = len(screen) - rows + 1
-    marker = [("... %d more lines" % cut, "#8b949e", False, True)]
+    marker = [(char, (LISTING_MUTED, False, True)) for char in "... %d more lines" % cut]
     return font_size, screen[:rows - 1] + [marker], True, cut
 
 
@@ -424,7 +407,8 @@ def render_listing(code, lexer, size, name="listing"):
     pitch = listing_pitch(font_size)
     for row, line in enumerate(lines):
         column = 0
-        for text, colour, bold, italic in line:
+        for (colour, bold, italic), run in itertools.groupby(line, key=lambda pair: pair[1]):
+            text = "".join(char for char, _ in run)
             draw.text((LISTING_MARGIN + column * advance, LISTING_TOP + row * pitch),
                       text, font=faces[bold, italic], fill=colour)
             column += len(text)
