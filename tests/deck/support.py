@@ -17,11 +17,12 @@ import deck_common  # noqa: E402
 FONT = b"/Resources << /Font << /F1 << /Type /Font /Subtype /Type1 /BaseFont /Helvetica >> >> >>"
 
 
-def make_pdf(pages):
+def make_pdf(pages, unreadable_page=None):
     """A PDF of PAGES, each (width, height, background, boxes[, texts]) in
     points, boxes being (left, top, width, height, colour) measured from
     the page's top-left corner, colours 0..255 RGB, and texts (left, top,
-    size, text) lines in black Helvetica."""
+    size, text) lines in black Helvetica. Page UNREADABLE_PAGE (from 1)
+    gets a content stream that no reader can decode."""
     def fill(colour, left, top, width, height, page_height):
         r, g, b = (c / 255 for c in colour)
         return b"%.4f %.4f %.4f rg %g %g %g %g re f\n" % (
@@ -29,7 +30,7 @@ def make_pdf(pages):
 
     objects = [b"<< /Type /Catalog /Pages 2 0 R >>", None]
     kids = []
-    for width, height, background, boxes, *texts in pages:
+    for number, (width, height, background, boxes, *texts) in enumerate(pages, 1):
         content = fill(background, 0, 0, width, height, height)
         for left, top, box_width, box_height, colour in boxes:
             content += fill(colour, left, top, box_width, box_height, height)
@@ -39,25 +40,8 @@ def make_pdf(pages):
         kids.append(len(objects) + 1)
         objects.append(b"<< /Type /Page /Parent 2 0 R /MediaBox [0 0 %g %g] %s /Contents %d 0 R >>"
                        % (width, height, FONT, len(objects) + 2))
-        objects.append(b"<< /Length %d >>\nstream\n%s\nendstream" % (len(content), content))
-    objects[1] = b"<< /Type /Pages /Kids [%s] /Count %d >>" % (
-        b" ".join(b"%d 0 R" % kid for kid in kids), len(kids))
-    return _assemble(objects)
-
-
-def broken_pdf(page_count, broken_page):
-    """A PDF whose page BROKEN_PAGE (from 1) has a content stream that no
-    reader can decode; the other pages are fine."""
-    objects = [b"<< /Type /Catalog /Pages 2 0 R >>", None]
-    kids = []
-    for page in range(1, page_count + 1):
-        kids.append(len(objects) + 1)
-        objects.append(b"<< /Type /Page /Parent 2 0 R /MediaBox [0 0 400 300] /Contents %d 0 R >>"
-                       % (len(objects) + 2))
-        if page == broken_page:
-            objects.append(b"<< /Length 12 /Filter /FlateDecode >>\nstream\nnot deflated\nendstream")
-        else:
-            objects.append(b"<< /Length 23 >>\nstream\n0 0 1 rg 0 0 99 99 re f\nendstream")
+        stream = b"/Filter /FlateDecode " if number == unreadable_page else b""
+        objects.append(b"<< /Length %d %s>>\nstream\n%s\nendstream" % (len(content), stream, content))
     objects[1] = b"<< /Type /Pages /Kids [%s] /Count %d >>" % (
         b" ".join(b"%d 0 R" % kid for kid in kids), len(kids))
     return _assemble(objects)
