@@ -163,22 +163,27 @@ def draw_note(draw, faces, note):
 
 
 def draw_cover(slide, faces, number):
+    """The title, big, and any text under it, all centred."""
     image = Image.new("RGB", SLIDE_SIZE, ACCENT)
     draw = ImageDraw.Draw(image)
-    blocks = [(faces["cover"], line) for line in wrap(slide.title, faces["cover"], WIDTH - 2 * MARGIN)]
-    for kind, text in slide.items:
-        if kind == "code":
-            raise DeckError("%s: a cover slide has no code" % slide.line)
-        blocks += [(faces["cover_text"], line)
-                   for line in wrap(text, faces["cover_text"], WIDTH - 2 * MARGIN)]
-    heights = [line_height(face) + 6 for face, _ in blocks]
-    gap = 18 if slide.items else 0
-    y = (FOOTER_TOP - sum(heights) - gap) // 2
-    for index, ((face, text), height) in enumerate(zip(blocks, heights)):
-        if index > 0 and face is faces["cover_text"] and blocks[index - 1][0] is faces["cover"]:
+    if any(kind == "code" for kind, _ in slide.items):
+        raise DeckError("%s: a cover slide has no code" % slide.line)
+    title = wrap(slide.title, faces["cover"], WIDTH - 2 * MARGIN)
+    text = [line for _, item in slide.items
+            for line in wrap(item, faces["cover_text"], WIDTH - 2 * MARGIN)]
+    gap = 18 if text else 0
+    blocks = ([(faces["cover"], line) for line in title]
+              + [(faces["cover_text"], line) for line in text])
+    height = sum(line_height(face) + 6 for face, _ in blocks) + gap
+    y = (FOOTER_TOP - height) // 2
+    if y < 10:
+        raise DeckError('%s: slide %d ("%s") does not fit on the slide; shorten it'
+                        % (slide.line, number, slide.title))
+    for index, (face, line) in enumerate(blocks):
+        if index == len(title):
             y += gap
-        draw.text(((WIDTH - face.getlength(text)) // 2, y), text, font=face, fill="white")
-        y += height
+        draw.text(((WIDTH - face.getlength(line)) // 2, y), line, font=face, fill="white")
+        y += line_height(face) + 6
     if slide.note:
         draw_note(draw, faces, slide.note)
     draw_footer(draw, faces, number, (200, 208, 224))
@@ -420,10 +425,10 @@ def render_listings(listing_c, blt_source):
         efiversion = f.read()
     with open(blt_source, encoding="utf-8") as f:
         blt = extract_function(f.read(), "blt")
-    names = deck_common.LISTING_NAMES
+    first, second = deck_common.LISTING_NAMES
     return {
-        names[0]: render_listing(efiversion, CLexer(), deck_common.picture_size(names[0]), listing_c),
-        names[1]: render_listing(blt, CppLexer(), deck_common.picture_size(names[1]), "blt()"),
+        first: render_listing(efiversion, CLexer(), deck_common.picture_size(first), listing_c),
+        second: render_listing(blt, CppLexer(), deck_common.picture_size(second), "blt()"),
     }
 
 

@@ -40,8 +40,9 @@ def make_pdf(pages, unreadable_page=None):
         kids.append(len(objects) + 1)
         objects.append(b"<< /Type /Page /Parent 2 0 R /MediaBox [0 0 %g %g] %s /Contents %d 0 R >>"
                        % (width, height, FONT, len(objects) + 2))
-        stream = b"/Filter /FlateDecode " if number == unreadable_page else b""
-        objects.append(b"<< /Length %d %s>>\nstream\n%s\nendstream" % (len(content), stream, content))
+        garbled = b"/Filter /FlateDecode " if number == unreadable_page else b""
+        objects.append(b"<< /Length %d %s>>\nstream\n%s\nendstream"
+                       % (len(content), garbled, content))
     objects[1] = b"<< /Type /Pages /Kids [%s] /Count %d >>" % (
         b" ".join(b"%d 0 R" % kid for kid in kids), len(kids))
     return _assemble(objects)

@@ -78,7 +78,8 @@ class DefaultDeck(unittest.TestCase):
                                          os.path.join(folder, run)],
                                         capture_output=True, text=True)
                 self.assertEqual(result.returncode, 0, result.stderr)
-            names = [n + ".bgra" for n in deck_common.picture_names()] + [deck_common.CONTACT_SHEET]
+            names = [n + ".bgra" for n in deck_common.picture_names()]
+            names.append(deck_common.CONTACT_SHEET)
             self.assertEqual(sorted(os.listdir(os.path.join(folder, "first"))), sorted(names))
             same, different, _ = filecmp.cmpfiles(os.path.join(folder, "first"),
                                                   os.path.join(folder, "second"), names,
@@ -186,7 +187,8 @@ class EfiversionProgram(unittest.TestCase):
         clang = os.environ.get("DECK_CLANG") or shutil.which("clang")
         lld_link = os.environ.get("DECK_LLD_LINK") or shutil.which("lld-link")
         with tempfile.TemporaryDirectory() as folder:
-            obj, efi = os.path.join(folder, "efiversion.obj"), os.path.join(folder, "efiversion.efi")
+            obj = os.path.join(folder, "efiversion.obj")
+            efi = os.path.join(folder, "efiversion.efi")
             for optimise in ("-O0", "-O2"):
                 compiled = subprocess.run(
                     [clang, "-x", "c", "-std=c11", "--target=x86_64-unknown-windows",
