@@ -1,0 +1,207 @@
+"""tools/import-deck, run as the presenter runs it."""
+import os
+import pty
+import subprocess
+import tempfile
+import unittest
+
+from PIL import Image
+
+from support import IMPORT_DECK, PYTHON, bgra, deck_common, import_deck, make_pdf, pixel, write
+
+RED, GREEN, BLUE = (255, 0, 0), (0, 255, 0), (0, 0, 255)
+GREY, TEAL, ORANGE = (128, 128, 128), (0, 128, 128), (255, 160, 0)
+PAGE = (400, 300, RED, [])  # 4:3 points: fills a slide at 1.6 pixels a point
+
+
+class ImportCase(unittest.TestCase):
+    def setUp(self):
+        self.temporary = tempfile.TemporaryDirectory()
+        self.folder = self.temporary.name
+        self.output = os.path.join(self.folder, "deck")
+
+    def tearDown(self):
+        self.temporary.cleanup()
+
+    def path(self, name):
+        return os.path.join(self.folder, name)
+
+    def pdf(self, pages, name="talk.pdf", **options):
+        return write(self.path(name), make_pdf(pages, **options))
+
+    def pictures(self, files):
+        """A folder of pictures: file name -> (size, colour)."""
+        folder = self.path("talk")
+        os.makedirs(folder, exist_ok=True)
+        for name, (size, colour) in files.items():
+            Image.new("RGB", size, colour).save(os.path.join(folder, name))
+        return folder
+
+    def run_ok(self, *args):
+        result = import_deck(*args, "-o", self.output)
+        self.assertEqual(result.returncode, 0, result.stderr)
+        return result
+
+    def run_refused(self, *args):
+        """Runs an import that must fail, and checks it left nothing behind."""
+        before = set(os.listdir(self.folder))
+        result = import_deck(*args, "-o", self.output)
+        self.assertEqual(result.returncode, 1, result.stdout + result.stderr)
+        self.assertEqual(set(os.listdir(self.folder)), before, "left files behind")
+        return result.stderr
+
+    def assert_colour(self, name, x, y, rgb, tolerance=0):
+        got = pixel(self.output, name, x, y)
+        self.assertTrue(all(abs(a - b) <= tolerance for a, b in zip(got, bgra(rgb))),
+                        "%s (%d, %d) is %s, expected %s" % (name, x, y, got, bgra(rgb)))
+
+
+class RoundTrip(ImportCase):
+    def test_pdf_pages_keep_their_colours_places_and_order(self):
+        pages = [(400, 300, colour, [(25, 50, 100, 60, RED)]) for colour in (GREEN, BLUE, GREY)]
+        self.run_ok(self.pdf(pages), "--background", "white")
+        for name in deck_common.picture_names():
+            width, height = deck_common.picture_size(name)
+            self.assertEqual(os.path.getsize(os.path.join(self.output, name + ".bgra")),
+                             width * height * 4)
+        for number, colour in enumerate((GREEN, BLUE, GREY), 1):
+            name = "brov_%02d" % number
+            self.assert_colour(name, 600, 400, colour)
+            # The red box spans x 40..200, y 80..176 on the slide.
+            for x, y in ((120, 128), (45, 85), (195, 171)):
+                self.assert_colour(name, x, y, RED)
+            self.assert_colour(name, 35, 128, colour)
+            self.assert_colour(name, 120, 182, colour)
+
+    def test_wide_page_is_letterboxed_on_the_background(self):
+        # 16:9 becomes 640x360, centred: bands of 60 rows above and below.
+        self.run_ok(self.pdf([(320, 180, GREEN, [(0, 0, 32, 18, RED)])]), "--background", "#00f")
+        self.assert_colour("brov_01", 320, 30, BLUE)
+        self.assert_colour("brov_01", 320, 450, BLUE)
+        self.assert_colour("brov_01", 320, 240, GREEN)
+        self.assert_colour("brov_01", 30, 80, RED)  # the page's corner, just below the band
+        self.assert_colour("brov_01", 30, 56, BLUE)
+
+    def test_folder_of_pictures_in_name_order(self):
+        # slide10 comes after slide2; a JPEG is taken like a PNG.
+        talk = self.pictures({"slide10.png": ((800, 600), RED),
+                              "slide2.jpg": ((320, 240), GREEN),
+                              "slide1.png": ((1024, 768), BLUE)})
+        # Portrait: pillarboxed; its transparent half shows the background.
+        portrait = Image.new("RGBA", (300, 600), ORANGE + (255,))
+        portrait.paste((0, 0, 0, 0), (0, 300, 300, 600))
+        portrait.save(os.path.join(talk, "slide11.png"))
+        self.run_ok(talk, "--background", "#008080")
+        self.assert_colour("brov_01", 320, 240, BLUE)
+        self.assert_colour("brov_02", 320, 240, GREEN, tolerance=3)
+        self.assert_colour("brov_03", 320, 240, RED)
+        self.assert_colour("brov_04", 205, 100, ORANGE)    # 240x480, from x 200
+        self.assert_colour("brov_04", 100, 100, TEAL)      # beside it
+        self.assert_colour("brov_04", 320, 400, TEAL)      # its transparent half
+
+    def test_listings_and_contact_sheet(self):
+        exact = Image.new("RGB", (640, 389), GREY)
+        exact.putpixel((7, 5), (10, 20, 30))
+        exact.save(self.path("one.png"))
+        two = self.pdf([(640, 295, TEAL, [(0, 0, 64, 59, ORANGE)])], "two.pdf")
+        self.run_ok(self.pdf([PAGE]), "--listing1", self.path("one.png"), "--listing2", two)
+        # A picture of the right size passes unchanged, byte for byte.
+        self.assert_colour("a_012_efiversion_src", 7, 5, (10, 20, 30))
+        self.assert_colour("a_012_efiversion_src", 8, 5, GREY)
+        self.assert_colour("a_043_graphic_image_blt_src", 30, 30, ORANGE)
+        self.assert_colour("a_043_graphic_image_blt_src", 300, 200, TEAL)
+        sheet = Image.open(os.path.join(self.output, deck_common.CONTACT_SHEET)).convert("RGB")
+        # The first thumbnail (160x120 at 8, 28) is the red page, the next a blank slide.
+        self.assertEqual(sheet.getpixel((88, 88)), RED)
+        self.assertEqual(sheet.getpixel((88 + 168, 88)), (0, 0, 0))
+
+
+class SlideCount(ImportCase):
+    def test_short_talk_is_padded_with_blank_slides(self):
+        result = self.run_ok(self.pdf([PAGE] * 3), "--background", "#808080")
+        self.assertIn("added 44 blank slides", result.stdout)
+        self.assert_colour("brov_03", 320, 240, RED)
+        for number in range(4, 48):
+            with open(os.path.join(self.output, "brov_%02d.bgra" % number), "rb") as f:
+                self.assertEqual(f.read(), bytes(bgra(GREY)) * (640 * 480), number)
+
+    def test_full_talk_is_not_padded(self):
+        result = self.run_ok(self.pdf([(400, 300, (n * 5, 0, 0), []) for n in range(47)]))
+        self.assertNotIn("blank slides", result.stdout)
+        self.assert_colour("brov_47", 320, 240, (230, 0, 0))
+
+    def test_longer_talk_is_refused_with_its_page_count(self):
+        message = self.run_refused(self.pdf([PAGE] * 48))
+        self.assertRegex(message, "talk.pdf: 48 pages.* at most 47")
+        many = self.pictures({"%d.png" % n: ((4, 3), RED) for n in range(50)})
+        self.assertRegex(self.run_refused(many), "talk: 50 pages.* at most 47")
+
+
+class BadInput(ImportCase):
+    def test_each_bad_input_is_named_and_leaves_nothing(self):
+        def truncated_jpeg():
+            folder = self.pictures({"1.jpg": ((400, 300), RED)})
+            with open(os.path.join(folder, "1.jpg"), "r+b") as f:
+                f.truncate(300)
+            return [folder]
+
+        def folder_with(name, data):
+            folder = self.pictures({})
+            write(os.path.join(folder, name), data)
+            return [folder]
+
+        cases = {
+            "nowhere.pdf: no such file": lambda: [self.path("nowhere.pdf")],
+            "notes.txt: not a PDF": lambda: [write(self.path("notes.txt"), b"text\n")],
+            "cut.pdf: not a readable PDF": lambda: [
+                write(self.path("cut.pdf"), make_pdf([PAGE] * 2)[:150])],
+            "talk.pdf: page 3 is unreadable": lambda: [self.pdf([PAGE] * 4, unreadable_page=3)],
+            "2.txt: not a PNG or JPEG picture": lambda: folder_with("2.txt", b"no picture"),
+            "1.gif: a GIF picture; only PNG and JPEG": lambda: [
+                self.pictures({"1.gif": ((4, 3), RED)})],
+            "1.jpg: unreadable picture": truncated_jpeg,
+            "talk: no PNG or JPEG pictures": lambda: folder_with(".hidden", b""),
+            "gone.png: no such file": lambda: [self.pdf([PAGE]), "--listing2",
+                                               self.path("gone.png")],
+        }
+        for message, arguments in cases.items():
+            with self.subTest(message), tempfile.TemporaryDirectory() as folder:
+                self.folder, self.output = folder, os.path.join(folder, "deck")
+                self.assertIn(message, self.run_refused(*arguments()))
+
+    def test_output_folder_of_other_files_is_left_alone(self):
+        write(os.path.join(self.pictures({}), "thesis.tex"), b"precious")
+        message = import_deck(self.pdf([PAGE]), "-o", self.path("talk")).stderr
+        self.assertIn("thesis.tex", message)
+        self.assertEqual(os.listdir(self.path("talk")), ["thesis.tex"])
+
+    def test_a_failed_import_keeps_the_earlier_set_and_a_good_one_replaces_it(self):
+        self.run_ok(self.pdf([(400, 300, GREEN, [])], "green.pdf"))
+        self.run_refused(self.pdf([PAGE] * 2, "bad.pdf", unreadable_page=2))
+        self.assert_colour("brov_01", 320, 240, GREEN)
+        self.run_ok(self.pdf([(400, 300, BLUE, [])], "blue.pdf"))
+        self.assert_colour("brov_01", 320, 240, BLUE)
+        self.assertEqual(sorted(os.listdir(self.folder)),
+                         ["bad.pdf", "blue.pdf", "deck", "green.pdf"])
+
+
+class Progress(ImportCase):
+    def import_on(self, stdout):
+        return subprocess.run([PYTHON, IMPORT_DECK, self.pdf([PAGE] * 3), "-o", self.output],
+                              stdout=stdout, stderr=subprocess.PIPE)
+
+    def test_progress_on_a_terminal_only(self):
+        leader, follower = pty.openpty()
+        try:
+            self.assertEqual(self.import_on(follower).returncode, 0)
+            shown = os.read(leader, 65536).decode()
+        finally:
+            os.close(leader)
+            os.close(follower)
+        for page in (1, 2, 3):
+            self.assertIn("\rconverting page %d/3" % page, shown)
+        self.assertNotIn(b"\r", self.import_on(subprocess.PIPE).stdout)
+
+
+if __name__ == "__main__":
+    unittest.main()
