@@ -210,9 +210,14 @@ class Machine:
             self.accel = "kvm" if kvm_works() else "tcg"
         self.workdir = tempfile.mkdtemp(prefix="boot.")
         shutil.copyfile(OVMF_VARS, os.path.join(self.workdir, "vars.fd"))
+        command = self.command_line()
+        if shutil.which("setpriv"):
+            # QEMU dies with us, even when we are killed without a chance
+            # to close it (a test timeout): no machine left running.
+            command = ["setpriv", "--pdeathsig", "KILL", "--"] + command
         with open(self.stderr_path, "wb") as errors:
             self.started_at = time.monotonic()
-            self.process = subprocess.Popen(self.command_line(), stdin=subprocess.DEVNULL,
+            self.process = subprocess.Popen(command, stdin=subprocess.DEVNULL,
                                             stdout=errors, stderr=errors)
         try:
             self.qmp = Qmp(os.path.join(self.workdir, "qmp.sock"), timeout=30)
@@ -230,7 +235,8 @@ class Machine:
     def close(self):
         if self.qmp:
             try:
-                self.qmp.command("quit")
+                if self.process.poll() is None:
+                    self.qmp.command("quit")
             except (QemuError, OSError):
                 pass
             self.qmp.close()
