@@ -307,12 +307,16 @@ class Machine:
         key down, a short hold, key up. Direct input events reach the
         firmware sooner and more steadily than send-key, whose queue delays
         keys."""
-        def events(down):
-            return [{"type": "key", "data": {"down": down, "key": {"type": "qcode", "data": code}}}
-                    for code in (codes if down else reversed(codes))]
-        self.qmp.command("input-send-event", events=events(True))
+        self.key_event(codes, down=True)
         time.sleep(hold)
-        self.qmp.command("input-send-event", events=events(False))
+        self.key_event(codes, down=False)
+
+    def key_event(self, codes, down):
+        """All keys down in order, or all up in reverse order."""
+        order = codes if down else list(reversed(codes))
+        self.qmp.command("input-send-event", events=[
+            {"type": "key", "data": {"down": down, "key": {"type": "qcode", "data": code}}}
+            for code in order])
 
 
 _kvm_verdict = None
