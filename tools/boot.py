@@ -319,6 +319,20 @@ class Machine:
             for code in order])
 
 
+def missing_packages():
+    """What is missing to run a machine, as a message; None when all is
+    there."""
+    missing = []
+    if not shutil.which(QEMU):
+        missing.append("%s (Debian package qemu-system-x86)" % QEMU)
+    for path in (OVMF_CODE, OVMF_VARS):
+        if not os.path.isfile(path):
+            missing.append("%s (Debian package ovmf)" % path)
+    if not missing:
+        return None
+    return "missing: %s; tools/install-deps installs them" % ", ".join(missing)
+
+
 _kvm_verdict = None
 
 
@@ -378,6 +392,9 @@ def main():
     if not os.path.isfile(args.disk):
         parser.error("%s: no such file (build it first: cmake --build build)" % args.disk)
 
+    problem = missing_packages()
+    if problem:
+        sys.exit(problem)
     accel = None if args.accel == "auto" else args.accel
     machine = Machine(args.disk, vga_size=args.vga_size, virtio_gpu=args.virtio_gpu, accel=accel)
     if args.headless:

@@ -505,6 +505,9 @@ def main():
     parser.add_argument("--jobs", type=int, default=min(2, os.cpu_count() or 1))
     parser.add_argument("sessions", nargs="*", help="run only these sessions")
     args = parser.parse_args()
+    problem = boot.missing_packages()
+    if problem:
+        sys.exit(problem)
     for path in (args.disk, args.marker_disk):
         if not os.path.isfile(path):
             sys.exit("%s: missing; build first (cmake --build build)" % path)
