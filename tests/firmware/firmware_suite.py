@@ -13,7 +13,8 @@ that is.
     firmware_suite.py --disk build/bootdisk.img --pictures build/bgra \\
         --marker-disk build/tests/firmware/marker.img --artifacts DIR [--long]
 
-Exit status 0 when every session passes, 1 otherwise.
+Exit status 0 when every session passes, 1 otherwise; 77 (skipped) for
+--long without FIRMWARE_LONG=1 in the environment.
 """
 import argparse
 import os
