@@ -1,0 +1,112 @@
+#!/usr/bin/python3
+"""How long the presentation takes on OVMF, one machine at a time so the
+figures are not skewed by other boots: boot to first slide, the firmware's
+load of the image, key to screen; and the same boot for the marker
+application, a few kilobytes, so that the cost of loading the 60 MB image
+shows as a ratio. Prints figures; checks nothing (the firmware suite does).
+
+    bench/firmware_timing.py --disk build/bootdisk.img --pictures build/bgra \\
+        --marker-disk build/tests/firmware/marker.img [--boots 3] [--keys 20]
+"""
+import argparse
+import os
+import statistics
+import sys
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(HERE, "..", "tools"))
+sys.path.insert(0, os.path.join(HERE, "..", "tests", "firmware"))
+import boot  # noqa: E402
+from firmware_suite import MARKER_RGB, WIDTH, HEIGHT, Deck  # noqa: E402
+
+TIMEOUT = 300
+LOADING = 'BdsDxe: loading Boot0001'
+STARTING = 'BdsDxe: starting Boot0001'
+BOOT_POLL = 0.1
+
+
+def wait_until(machine, shown, since, interval):
+    """Polls screendumps until shown(screen); seconds since since. The
+    serial console is read on the way, for the load time. Polling back to
+    back would slow the boot itself: QEMU makes every dump."""
+    marks = {}
+    while True:
+        time.sleep(interval)
+        screen = machine.screendump()
+        now = time.monotonic()
+        text = machine.serial()
+        for line in (LOADING, STARTING):
+            if line not in marks and line in text:
+                marks[line] = now
+        if shown(screen):
+            return now - since, marks
+        if now - since > TIMEOUT:
+            raise SystemExit("nothing after %d s" % TIMEOUT)
+
+
+def shows(rows):
+    return lambda screen: screen.rows(0, 0, WIDTH, HEIGHT) == rows
+
+
+def marked(screen):
+    return screen.rows(0, 0, 8, 1)[0] == MARKER_RGB * 8
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
+    parser.add_argument("--disk", required=True)
+    parser.add_argument("--pictures", required=True)
+    parser.add_argument("--marker-disk", required=True)
+    parser.add_argument("--boots", type=int, default=3)
+    parser.add_argument("--keys", type=int, default=20)
+    args = parser.parse_args()
+    deck = Deck(args.pictures)
+    accel = "kvm" if boot.kvm_works() else "tcg"
+
+    image_boots, load_times, key_times, marker_boots, marker_loads = [], [], [], [], []
+    for _ in range(args.boots):
+        with boot.Machine(args.disk, accel=accel) as machine:
+            seconds, marks = wait_until(machine, shows(deck.view(0).rows), machine.started_at,
+                                        BOOT_POLL)
+            image_boots.append(seconds)
+            if LOADING in marks and STARTING in marks:
+                load_times.append(marks[STARTING] - marks[LOADING])
+            for index in range(1, args.keys + 1):
+                # Timed from key down; the image acts on the key down.
+                start = time.monotonic()
+                machine.key_event(["j"], down=True)
+                key_times.append(wait_until(machine, shows(deck.view(index % 47).rows), start,
+                                            0)[0])
+                machine.key_event(["j"], down=False)
+                if index % 47 == 46:
+                    machine.press("h")
+                    wait_until(machine, shows(deck.view(0).rows), time.monotonic(), BOOT_POLL)
+        with boot.Machine(args.marker_disk, accel=accel) as machine:
+            seconds, marks = wait_until(machine, marked, machine.started_at, BOOT_POLL)
+            marker_boots.append(seconds)
+            if LOADING in marks and STARTING in marks:
+                marker_loads.append(marks[STARTING] - marks[LOADING])
+
+    def figures(values):
+        return "median %.2f s (min %.2f, max %.2f, %d runs)" % (
+            statistics.median(values), min(values), max(values), len(values))
+
+    image_size = os.path.getsize(os.path.join(os.path.dirname(args.disk), "BOOTX64.EFI")) \
+        if os.path.exists(os.path.join(os.path.dirname(args.disk), "BOOTX64.EFI")) else None
+    print("OVMF under QEMU with %s, one machine at a time" % accel.upper())
+    print("  presentation, QEMU start to first slide:      %s" % figures(image_boots))
+    if load_times:
+        print("  presentation, boot manager's load of the image: %s" % figures(load_times))
+    print("  marker application, QEMU start to its mark:    %s" % figures(marker_boots))
+    if marker_loads:
+        print("  marker application, boot manager's load:      %s" % figures(marker_loads))
+    print("  ratio presentation / marker:                   %.2f"
+          % (statistics.median(image_boots) / statistics.median(marker_boots)))
+    if image_size:
+        print("  (BOOTX64.EFI is %.1f MB)" % (image_size / 1e6))
+    print("  key down to the next slide on screen:          %s" % figures(key_times))
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,554 @@
+#!/usr/bin/python3
+"""The presentation on real UEFI firmware: boots the built disk image under
+OVMF in QEMU, types keys over QMP and compares every screen, pixel for
+pixel, with what the raw pictures say it must show.
+
+Each session is one boot; its steps run in order on that boot, since each
+starts from the screen the previous one left. Sessions are independent and
+run side by side (--jobs). The area a picture does not cover must keep what
+the firmware drew there; a small EFI application that only marks the corner
+of the screen, booted next to the presentation in the same mode, shows what
+that is.
+
+    firmware_suite.py --disk build/bootdisk.img --pictures build/bgra \\
+        --marker-disk build/tests/firmware/marker.img --artifacts DIR [--long]
+
+Exit status 0 when every session passes, 1 otherwise; 77 (skipped) for
+--long without FIRMWARE_LONG=1 in the environment.
+"""
+import argparse
+import os
+import statistics
+import sys
+import threading
+import time
+import traceback
+from concurrent.futures import ThreadPoolExecutor
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools"))
+import boot  # noqa: E402
+
+SLIDE_COUNT = 47
+WIDTH, HEIGHT = 640, 480
+LISTING_HEIGHTS = (389, 295)
+LISTING_FILES = ("a_012_efiversion_src", "a_043_graphic_image_blt_src")
+# Generous: under TCG on a loaded machine the firmware takes ~10 s to start
+# the image, and a key a fraction of a second to show.
+BOOT_TIMEOUT = 180
+KEY_TIMEOUT = 30
+POLL_INTERVAL = 0.05
+# OVMF's boot manager on the serial console, just before it starts an image.
+BOOT_LINE = "BdsDxe: starting Boot"
+MARKER_RGB = b"\x00\xff\x00"  # marker_app.cpp's colour
+LONG_IDLE_SECONDS = 6 * 60
+SKIPPED = 77  # CTest's SKIP_RETURN_CODE for the long check
+
+_print_lock = threading.Lock()
+
+
+def say(text):
+    with _print_lock:
+        print(text, flush=True)
+
+
+class StepFailure(Exception):
+    pass
+
+
+class Picture:
+    """A raw BGRA picture as RGB rows, the form a screendump has."""
+
+    def __init__(self, label, path, width, height):
+        self.label = label
+        with open(path, "rb") as raw:
+            bgra = raw.read()
+        if len(bgra) != width * height * 4:
+            raise SystemExit("%s: %d bytes, expected %dx%dx4" % (path, len(bgra), width, height))
+        rgb = bytearray(width * height * 3)
+        rgb[0::3] = bgra[2::4]
+        rgb[1::3] = bgra[1::4]
+        rgb[2::3] = bgra[0::4]
+        stride = width * 3
+        self.rows = [bytes(rgb[y * stride:(y + 1) * stride]) for y in range(height)]
+
+
+class Deck:
+    def __init__(self, folder):
+        self.slides = [Picture("slide %d (brov_%02d)" % (i, i + 1),
+                               os.path.join(folder, "brov_%02d.bgra" % (i + 1)), WIDTH, HEIGHT)
+                       for i in range(SLIDE_COUNT)]
+        self.listings = [Picture("listing %d (%s)" % (i, LISTING_FILES[i]),
+                                 os.path.join(folder, LISTING_FILES[i] + ".bgra"), WIDTH,
+                                 LISTING_HEIGHTS[i])
+                         for i in range(2)]
+        # The comparisons below tell pictures apart by their pixels.
+        contents = [tuple(p.rows) for p in self.slides]
+        if len(set(contents)) != SLIDE_COUNT:
+            raise SystemExit("%s: two slides are identical; the suite cannot tell them apart"
+                             % folder)
+
+    def view(self, slide, *listings):
+        """The 640x480 rows expected on the screen: the slide, then each
+        listing drawn over it from the top, in the order given."""
+        rows = list(self.slides[slide].rows)
+        labels = ["slide %d" % slide]
+        for index in listings:
+            listing = self.listings[index]
+            rows[:len(listing.rows)] = listing.rows
+            labels.append("listing %d" % index)
+        return View(" under ".join(reversed(labels)), rows)
+
+    def describe(self, screen):
+        """Which pictures the screen's top-left 640x480 shows, band by band,
+        for failure messages."""
+        height = min(HEIGHT, screen.height)
+        seen = screen.rows(0, 0, min(WIDTH, screen.width), height)
+        unexplained = set(range(height))
+        parts = []
+        for _ in range(4):
+            best, best_rows = None, set()
+            for picture in self.slides + self.listings:
+                rows = {y for y in unexplained
+                        if y < len(picture.rows) and picture.rows[y] == seen[y]}
+                if len(rows) > len(best_rows):
+                    best, best_rows = picture, rows
+            if not best:
+                break
+            parts.append("%s on rows %s" % (best.label, ranges(best_rows)))
+            unexplained -= best_rows
+        if unexplained:
+            parts.append("no picture on rows %s" % ranges(unexplained))
+        return "; ".join(parts)
+
+
+def ranges(rows):
+    """{0,1,2,5} -> '0-2, 5'"""
+    rows = sorted(rows)
+    spans, start = [], None
+    for i, row in enumerate(rows):
+        if start is None:
+            start = row
+        if i + 1 == len(rows) or rows[i + 1] != row + 1:
+            spans.append("%d" % start if start == row else "%d-%d" % (start, row))
+            start = None
+    return ", ".join(spans)
+
+
+class View:
+    def __init__(self, label, rows):
+        self.label = label
+        self.rows = rows
+
+
+def outside_mismatch(screen, reference):
+    """Pixels outside the top-left 640x480 that differ from the reference
+    screen: (count, bounding box) or None when they all agree."""
+    if (screen.width, screen.height) != (reference.width, reference.height):
+        return (-1, "screen is %dx%d, the firmware's was %dx%d" % (
+            screen.width, screen.height, reference.width, reference.height))
+    count, box = 0, None
+    stride = screen.width * 3
+    for y in range(screen.height):
+        start = WIDTH * 3 if y < HEIGHT else 0
+        a = screen.rgb[y * stride + start:(y + 1) * stride]
+        b = reference.rgb[y * stride + start:(y + 1) * stride]
+        if a == b:
+            continue
+        for x in range(0, len(a), 3):
+            if a[x:x + 3] != b[x:x + 3]:
+                count += 1
+                px = start // 3 + x // 3
+                box = (min(box[0], px), min(box[1], y), max(box[2], px), max(box[3], y)) \
+                    if box else (px, y, px, y)
+    return (count, "x %d-%d, y %d-%d" % (box[0], box[2], box[1], box[3])) if count else None
+
+
+class Session:
+    """One boot of the presentation and the steps run on it."""
+
+    def __init__(self, suite, name, mode=None, virtio_gpu=False):
+        self.suite = suite
+        self.name = name
+        self.vga_size = mode
+        self.virtio_gpu = virtio_gpu
+        self.machine = None
+        self.reference = None
+        self.shown = None
+        self.step_number = 0
+        self.boot_seconds = None
+        self.marker_seconds = None
+        self.key_seconds = []
+
+    def log(self, text):
+        say("[%s] %s" % (self.name, text))
+
+    def machine_for(self, disk):
+        return boot.Machine(disk, vga_size=self.vga_size, virtio_gpu=self.virtio_gpu,
+                            accel=self.suite.accel)
+
+    # --- the firmware's own screen -------------------------------------
+
+    def read_reference(self, marker):
+        """Waits for the marker application's corner, then for the screen to
+        settle, and keeps that screen: what the firmware shows when it
+        starts an application."""
+        deadline = time.monotonic() + BOOT_TIMEOUT
+        previous = None
+        while True:
+            marker.check_alive()
+            screen = marker.screendump()
+            if screen.rows(0, 0, 1, 1)[0] == MARKER_RGB and screen.rows(7, 7, 1, 1)[0] == MARKER_RGB:
+                if self.marker_seconds is None:
+                    self.marker_seconds = time.monotonic() - marker.started_at
+                if previous is not None and previous.rgb == screen.rgb:
+                    return screen
+                previous = screen
+                time.sleep(0.5)
+            elif time.monotonic() > deadline:
+                raise StepFailure("the marker application never drew its corner")
+            else:
+                time.sleep(POLL_INTERVAL)
+
+    # --- waiting for the screen ----------------------------------------
+
+    def matches(self, screen, view):
+        if self.vga_size and (screen.width, screen.height) != self.vga_size:
+            return False
+        height = min(HEIGHT, screen.height)
+        width = min(WIDTH, screen.width)
+        seen = screen.rows(0, 0, width, height)
+        for y in range(height):
+            if seen[y] != view.rows[y][:width * 3]:
+                return False
+        return self.reference is None or outside_mismatch(screen, self.reference) is None
+
+    def expect(self, view, what, timeout=KEY_TIMEOUT, since=None):
+        """Polls the screen until it shows view; returns the seconds from
+        since (default: now) to the first matching screendump."""
+        self.step_number += 1
+        since = since or time.monotonic()
+        deadline = since + timeout
+        while True:
+            screen = self.machine.screendump()
+            if self.matches(screen, view):
+                elapsed = time.monotonic() - since
+                self.shown = view
+                self.log("ok   %-44s %s (%.2f s)" % (what, view.label, elapsed))
+                return elapsed
+            if time.monotonic() > deadline:
+                self.fail(what, view, screen)
+            self.machine.check_alive()
+            time.sleep(POLL_INTERVAL)
+
+    def fail(self, what, view, screen, reason=None):
+        base = os.path.join(self.suite.artifacts, "%s-step%02d" % (self.name, self.step_number))
+        os.makedirs(self.suite.artifacts, exist_ok=True)
+        screen.save_png(base + ".png")
+        with open(base + ".serial.txt", "w") as log:
+            log.write(self.machine.serial())
+        lines = ["%s: expected %s" % (what, view.label)]
+        if reason:
+            lines.append("  " + reason)
+        lines.append("  seen: %s" % self.suite.deck.describe(screen))
+        if self.vga_size and (screen.width, screen.height) != self.vga_size:
+            lines.append("  the screen is %dx%d, not the %dx%d mode asked for" % (
+                (screen.width, screen.height) + self.vga_size))
+        if self.reference is not None:
+            off = outside_mismatch(screen, self.reference)
+            if off:
+                lines.append("  outside the 640x480 corner, %s pixels differ from the "
+                             "firmware's screen (%s)" % off)
+        lines.append("  screenshot: %s.png, serial console: %s.serial.txt" % (base, base))
+        raise StepFailure("\n".join(lines))
+
+    def press(self, key, view, what=None):
+        """Types key and waits for view. Keys that leave the screen as it was
+        are checked by the step after them, which starts from their state."""
+        changes = self.shown is None or view.rows != self.shown.rows
+        start = time.monotonic()
+        if len(key) == 1:
+            self.machine.press(key)
+        else:
+            self.machine.press_codes([key])
+        elapsed = self.expect(view, what or "key %s" % key, since=start)
+        if changes:
+            self.key_seconds.append(elapsed)
+
+    def quit(self):
+        """Types q and checks how the image ends: it draws nothing more, and
+        returns success to the boot manager, which goes on to its next
+        option; an error status or a CPU exception shows on the serial
+        console instead. The firmware soon prints and draws over the last
+        picture, so only screendumps taken before the next option starts
+        can show what the image left."""
+        last = self.shown
+        text = self.machine.serial()
+        started = text.find(BOOT_LINE)
+        if started < 0:
+            raise StepFailure("no boot line on the serial console: %r" % text)
+        self.step_number += 1
+        self.machine.press("q")
+        deadline = time.monotonic() + KEY_TIMEOUT
+        while True:
+            screen = self.machine.screendump()
+            # Read after the dump: while the next option's start line is
+            # missing, that option had not drawn anything yet.
+            text = self.machine.serial()
+            if text.find(BOOT_LINE, started + 1) >= 0:
+                break
+            redrawn = self.slide_drawn_over(screen, last)
+            if redrawn is not None:
+                self.fail("after q", last, screen,
+                          "the image drew slide %d again after q" % redrawn)
+            if time.monotonic() > deadline:
+                raise StepFailure("the boot manager started nothing within %d s of q; serial "
+                                  "console:\n%s" % (KEY_TIMEOUT, text[started:]))
+            self.machine.check_alive()
+            time.sleep(POLL_INTERVAL / 2)
+        ended = text[started:]
+        if "failed to start" in ended or "Exception" in ended:
+            raise StepFailure("the image did not return success:\n" + ended)
+        next_option = text[text.find(BOOT_LINE, started + 1):].splitlines()[0]
+        self.log("ok   q returned success; the boot manager went on: %s" % next_option)
+
+    def slide_drawn_over(self, screen, view):
+        """The slide index when most rows of the screen that should show
+        something else show that slide instead (a listing replaced by a
+        redraw); None otherwise. Rows the firmware writes text into differ
+        from every slide."""
+        seen = screen.rows(0, 0, min(WIDTH, screen.width), min(HEIGHT, screen.height))
+        changed = [y for y in range(len(seen)) if seen[y] != view.rows[y][:len(seen[y])]]
+        if not changed:
+            return None
+        for index, slide in enumerate(self.suite.deck.slides):
+            same = sum(1 for y in changed if seen[y] == slide.rows[y][:len(seen[y])])
+            if same * 2 > len(changed) and same > 19:
+                return index
+        return None
+
+    # --- running ---------------------------------------------------------
+
+    def run(self, steps):
+        marker = None
+        try:
+            reference_needed = self.vga_size != (WIDTH, HEIGHT)
+            if reference_needed:
+                marker = self.machine_for(self.suite.marker_disk).start()
+            self.machine = self.machine_for(self.suite.disk).start()
+            if marker:
+                self.reference = self.read_reference(marker)
+                marker.close()
+                marker = None
+                self.log("the firmware's screen is %dx%d; the marker application drew after "
+                         "%.1f s" % (self.reference.width, self.reference.height,
+                                     self.marker_seconds))
+            steps(self)
+            return True
+        except (StepFailure, boot.QemuError) as failure:
+            self.log("FAIL %s" % failure)
+            return False
+        except Exception:
+            self.log("FAIL\n" + traceback.format_exc())
+            return False
+        finally:
+            if marker:
+                marker.close()
+            if self.machine:
+                self.machine.close()
+
+    def first_slide(self):
+        """The first slide before any key: the smoke test. The boot itself
+        may take minutes on a slow machine; once the firmware has started
+        the image, the slide must follow like any other screen."""
+        self.machine.wait_for_serial(BOOT_LINE, BOOT_TIMEOUT)
+        self.boot_seconds = self.expect(self.suite.deck.view(0), "first slide after boot",
+                                        since=self.machine.started_at,
+                                        timeout=time.monotonic() - self.machine.started_at
+                                        + KEY_TIMEOUT)
+
+
+# --- the scenarios -------------------------------------------------------
+
+def navigation(s):
+    """The firmware's default mode: every key of the table, the bounds, and
+    the listings over a slide, ending with 1 then q."""
+    d = s.suite.deck
+    s.first_slide()
+    # The bounds: k at the first slide and j at the last change nothing, as
+    # the key after each shows.
+    s.press("k", d.view(0), "k at the first slide")
+    s.press("j", d.view(1), "j after k at the first slide")
+    s.press("l", d.view(46))
+    s.press("j", d.view(46), "j at the last slide")
+    s.press("k", d.view(45), "k after j at the last slide")
+    s.press("h", d.view(0))
+    # Ten forward: from 35 to 45, from 36 and from 46 to 46.
+    s.press("J", d.view(10))
+    s.press("J", d.view(20))
+    s.press("J", d.view(30))
+    for index in range(31, 36):
+        s.press("j", d.view(index))
+    s.press("J", d.view(45), "J from 35")
+    s.press("k", d.view(44))
+    s.press("k", d.view(43))
+    s.press("J", d.view(46), "J from 43")
+    s.press("K", d.view(36), "K from 46")
+    s.press("J", d.view(46), "J from 36")
+    s.press("J", d.view(46), "J from 46")
+    s.press("k", d.view(45), "k after J from 46")
+    # Ten back: from 15 to 5, from 10 and 5 to 0, from 0 it stays.
+    s.press("h", d.view(0))
+    s.press("J", d.view(10))
+    for index in range(11, 16):
+        s.press("j", d.view(index))
+    s.press("K", d.view(5), "K from 15")
+    s.press("K", d.view(0), "K from 5")
+    s.press("J", d.view(10))
+    s.press("K", d.view(0), "K from 10")
+    s.press("K", d.view(0), "K from 0")
+    s.press("j", d.view(1), "j after K from 0")
+    # Upper case H, L and Q, an unlisted character and an arrow key (no
+    # character at all) only redraw; j then still goes one on.
+    s.press("j", d.view(2))
+    for key in ("H", "L", "Q", "x", "right"):
+        s.press(key, d.view(2), "%s (ignored)" % key)
+    s.press("j", d.view(3), "j after the ignored keys")
+    # The listings over slide 3.
+    s.press("1", d.view(3, 0), "1")
+    s.press("x", d.view(3), "1 then an ignored key")
+    s.press("1", d.view(3, 0), "1")
+    s.press("2", d.view(3, 0, 1), "1 then 2")
+    s.press("k", d.view(2), "k over the listings")
+    s.press("2", d.view(2, 1), "2")
+    s.press("1", d.view(2, 1, 0), "2 then 1")
+    s.press("j", d.view(3), "1 then j")
+    s.press("1", d.view(3, 0), "1")
+    s.quit()
+
+
+def mode_steps(s):
+    """Another screen: the slide in the corner, the rest untouched, the
+    listings and the last slide, then q."""
+    s.first_slide()
+    s.press("j", s.suite.deck.view(1))
+    listings_and_quit(s)
+
+
+def typed_ahead(s):
+    """A key typed while the firmware is still loading the image waits in
+    the firmware's input and is read as an ordinary key: the image must not
+    reset the input. The load takes about half a second under TCG; when the
+    key arrives after the image started, this only shows j working."""
+    s.machine.wait_for_serial("BdsDxe: loading Boot", BOOT_TIMEOUT)
+    s.machine.press("j")
+    early = BOOT_LINE not in s.machine.serial()
+    s.machine.wait_for_serial(BOOT_LINE, BOOT_TIMEOUT)
+    s.expect(s.suite.deck.view(1), "j typed while the image was loading" if early
+             else "j typed just after the image started (too late to test typing ahead)")
+    listings_and_quit(s)
+
+
+def listings_and_quit(s):
+    d = s.suite.deck
+    s.press("1", d.view(1, 0))
+    s.press("2", d.view(1, 0, 1), "1 then 2")
+    s.press("l", d.view(46))
+    s.quit()
+
+
+def long_talk(s):
+    """Left alone for six minutes, the presentation is still on the screen
+    and still answers keys: no watchdog or firmware timer cuts a talk."""
+    d = s.suite.deck
+    s.first_slide()
+    s.press("j", d.view(1))
+    serial_before = s.machine.serial()
+    s.log("idle for %d s" % LONG_IDLE_SECONDS)
+    end = time.monotonic() + LONG_IDLE_SECONDS
+    while time.monotonic() < end:
+        s.machine.check_alive()
+        time.sleep(5)
+    if s.machine.serial() != serial_before:
+        raise StepFailure("the firmware wrote to the serial console while the talk was idle:\n"
+                          + s.machine.serial()[len(serial_before):])
+    s.expect(d.view(1), "still on the screen after %d s" % LONG_IDLE_SECONDS, timeout=1)
+    s.press("j", d.view(2), "j after the idle time")
+    s.press("k", d.view(1), "k after the idle time")
+
+
+# (name, steps, VGA size or None for the firmware's default, virtio GPU)
+SESSIONS = [
+    ("default-mode", navigation, None, False),
+    ("640x480", typed_ahead, (640, 480), False),
+    ("800x600", mode_steps, (800, 600), False),
+    ("1024x768", mode_steps, (1024, 768), False),
+    ("virtio-gpu", mode_steps, None, True),
+]
+LONG_SESSIONS = [("long-talk", long_talk, None, False)]
+
+
+class Suite:
+    def __init__(self, args):
+        self.disk = args.disk
+        self.marker_disk = args.marker_disk
+        self.artifacts = args.artifacts
+        self.deck = Deck(args.pictures)
+        self.accel = "kvm" if boot.kvm_works() else "tcg"
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
+    parser.add_argument("--disk", required=True)
+    parser.add_argument("--pictures", required=True)
+    parser.add_argument("--marker-disk", required=True)
+    parser.add_argument("--artifacts", required=True, help="folder for failure screenshots")
+    parser.add_argument("--long", action="store_true", help="run the long-talk check only")
+    parser.add_argument("--jobs", type=int, default=min(2, os.cpu_count() or 1))
+    parser.add_argument("sessions", nargs="*", help="run only these sessions")
+    args = parser.parse_args()
+    problem = boot.missing_packages()
+    if problem:
+        sys.exit(problem)
+    for path in (args.disk, args.marker_disk):
+        if not os.path.isfile(path):
+            sys.exit("%s: missing; build first (cmake --build build)" % path)
+
+    if args.long and os.environ.get("FIRMWARE_LONG") != "1":
+        say("the long-talk check idles for %d minutes; set FIRMWARE_LONG=1 to run it"
+            % (LONG_IDLE_SECONDS // 60))
+        return SKIPPED
+
+    started = time.monotonic()
+    suite = Suite(args)
+    chosen = LONG_SESSIONS if args.long else SESSIONS
+    if args.sessions:
+        chosen = [entry for entry in SESSIONS + LONG_SESSIONS if entry[0] in args.sessions]
+    say("firmware suite: %d sessions, %s, %d at a time" % (len(chosen), suite.accel.upper(),
+                                                          args.jobs))
+    sessions = [(Session(suite, name, mode, virtio), steps)
+                for name, steps, mode, virtio in chosen]
+    with ThreadPoolExecutor(max_workers=args.jobs) as pool:
+        results = list(pool.map(lambda entry: entry[0].run(entry[1]), sessions))
+
+    say("\nfirmware suite under %s, %.0f s wall time" % (suite.accel.upper(),
+                                                        time.monotonic() - started))
+    key_times = []
+    for (session, _), passed in zip(sessions, results):
+        figures = []
+        if session.boot_seconds is not None:
+            figures.append("first slide %.1f s after QEMU started" % session.boot_seconds)
+        if session.marker_seconds is not None:
+            figures.append("marker application %.1f s" % session.marker_seconds)
+        if session.key_seconds:
+            figures.append("median key-to-screen %.2f s over %d keys" % (
+                statistics.median(session.key_seconds), len(session.key_seconds)))
+        key_times += session.key_seconds
+        say("  %-4s %-12s %s" % ("pass" if passed else "FAIL", session.name, "; ".join(figures)))
+    if key_times:
+        say("  median key-to-screen over all sessions: %.2f s (%d keys)"
+            % (statistics.median(key_times), len(key_times)))
+    return 0 if all(results) else 1
+
+
+if __name__ == "__main__":
+    sys.exit(main())

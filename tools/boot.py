@@ -1,0 +1,433 @@
+#!/usr/bin/python3
+"""Boots a disk image under OVMF in QEMU: the way to present the deck on a
+PC without writing it to a stick, and the machine the firmware tests drive.
+
+    tools/boot.py build/bootdisk.img                 a window, or VNC without a display
+    tools/boot.py build/bootdisk.img --headless      no screen at all (serial console only)
+    tools/boot.py DISK --vga-size 800x600            the firmware starts in that mode
+    tools/boot.py DISK --virtio-gpu                  a display with no linear framebuffer
+
+Every run gets a fresh copy of the firmware's variable store and boots the
+disk as a snapshot, so the image file is never written. KVM is used when it
+really runs the firmware, TCG otherwise.
+"""
+import argparse
+import json
+import os
+import re
+import shutil
+import signal
+import socket
+import subprocess
+import sys
+import tempfile
+import time
+
+OVMF_DIR = "/usr/share/OVMF"
+OVMF_CODE = os.path.join(OVMF_DIR, "OVMF_CODE_4M.fd")
+OVMF_VARS = os.path.join(OVMF_DIR, "OVMF_VARS_4M.fd")
+QEMU = "qemu-system-x86_64"
+QEMU_MODULES = "/usr/lib/x86_64-linux-gnu/qemu"
+# QEMU's default 128 MB is too small to load a 60 MB image.
+MEMORY_MB = 256
+# What OVMF's boot manager writes to the serial console when it reaches the
+# boot options: proof that the firmware ran all its earlier phases.
+BOOT_MANAGER_MARK = "BdsDxe:"
+
+
+class QemuError(Exception):
+    pass
+
+
+def console_text(raw):
+    """The serial console as plain text: OVMF's terminal escapes removed,
+    line ends normalised."""
+    text = raw.decode("latin-1")
+    text = re.sub(r"\x1b\[[0-9;=?]*[A-Za-z]", "", text)
+    return text.replace("\r\n", "\n").replace("\r", "\n")
+
+
+def _free_vnc_display():
+    """The lowest VNC display number whose port is free on 127.0.0.1."""
+    for display in range(0, 100):
+        with socket.socket() as probe:
+            try:
+                probe.bind(("127.0.0.1", 5900 + display))
+            except OSError:
+                continue
+            return display
+    raise QemuError("no free VNC port between 5900 and 5999")
+
+
+class Screen:
+    """One screendump: width, height and the pixels as RGB bytes, rows top
+    to bottom."""
+
+    def __init__(self, width, height, rgb):
+        self.width = width
+        self.height = height
+        self.rgb = rgb
+
+    @classmethod
+    def from_ppm(cls, data):
+        # A binary PPM as QEMU writes it: "P6\n<w> <h>\n255\n" then RGB.
+        fields = data.split(maxsplit=4)
+        if fields[0] != b"P6" or fields[3] != b"255":
+            raise QemuError("unexpected screendump header %r" % data[:20])
+        width, height = int(fields[1]), int(fields[2])
+        rgb = fields[4]
+        if len(rgb) != width * height * 3:
+            raise QemuError("screendump of %dx%d holds %d bytes" % (width, height, len(rgb)))
+        return cls(width, height, rgb)
+
+    def rows(self, x, y, width, height):
+        """The RGB bytes of a rectangle, one bytes object per row."""
+        stride = self.width * 3
+        return [self.rgb[(y + row) * stride + x * 3:(y + row) * stride + (x + width) * 3]
+                for row in range(height)]
+
+    def save_png(self, path):
+        from PIL import Image
+        Image.frombytes("RGB", (self.width, self.height), self.rgb).save(path)
+
+
+class Qmp:
+    """A minimal QMP client: one command at a time, events kept aside."""
+
+    def __init__(self, path, timeout):
+        deadline = time.monotonic() + timeout
+        while True:
+            try:
+                self.sock = socket.socket(socket.AF_UNIX)
+                self.sock.connect(path)
+                break
+            except OSError:
+                self.sock.close()
+                if time.monotonic() > deadline:
+                    raise QemuError("no QMP socket at %s" % path)
+                time.sleep(0.05)
+        self.sock.settimeout(timeout)
+        self.reader = self.sock.makefile("rb")
+        self.events = []
+        self._message()  # the greeting
+        self.command("qmp_capabilities")
+
+    def _message(self):
+        line = self.reader.readline()
+        if not line:
+            raise QemuError("QEMU closed the QMP connection")
+        return json.loads(line)
+
+    def command(self, name, **arguments):
+        request = {"execute": name}
+        if arguments:
+            request["arguments"] = arguments
+        self.sock.sendall(json.dumps(request).encode() + b"\n")
+        while True:
+            reply = self._message()
+            if "event" in reply:
+                self.events.append(reply)
+            elif "error" in reply:
+                raise QemuError("%s: %s" % (name, reply["error"].get("desc")))
+            else:
+                return reply.get("return")
+
+    def close(self):
+        self.reader.close()
+        self.sock.close()
+
+
+# Keys as QEMU codes: what each character needs pressed, shift first.
+def key_codes(character):
+    if character.isalpha() and character.isascii():
+        return (["shift"] if character.isupper() else []) + [character.lower()]
+    named = {" ": "spc", "\n": "ret", "-": "minus", ".": "dot", ",": "comma", "/": "slash"}
+    if character.isdigit():
+        return [character]
+    if character in named:
+        return [named[character]]
+    raise ValueError("no key code for %r" % character)
+
+
+class Machine:
+    """One QEMU run: OVMF, the disk as a snapshot, a QMP socket and the
+    serial console in a file. Use as a context manager; it kills QEMU when
+    the block ends, whatever happened inside."""
+
+    def __init__(self, disk, *, vga_size=None, virtio_gpu=False, accel=None,
+                 display="none", vnc_display=None, memory_mb=MEMORY_MB):
+        self.disk = os.path.abspath(disk) if disk else None
+        self.vga_size = vga_size
+        self.virtio_gpu = virtio_gpu
+        self.accel = accel
+        self.display = display
+        self.vnc_display = vnc_display
+        self.memory_mb = memory_mb
+        self.process = None
+        self.qmp = None
+        self.workdir = None
+        self.started_at = None
+
+    # Paths inside the run's own temporary folder.
+    @property
+    def serial_path(self):
+        return os.path.join(self.workdir, "serial.log")
+
+    @property
+    def stderr_path(self):
+        return os.path.join(self.workdir, "qemu.err")
+
+    def command_line(self):
+        vars_copy = os.path.join(self.workdir, "vars.fd")
+        command = [
+            QEMU, "-nodefaults", "-no-user-config",
+            "-machine", "q35,accel=" + self.accel,
+            "-m", str(self.memory_mb),
+            "-drive", "if=pflash,format=raw,readonly=on,file=" + OVMF_CODE,
+            "-drive", "if=pflash,format=raw,file=" + vars_copy,
+            "-nic", "none",
+            "-serial", "file:" + self.serial_path,
+            "-qmp", "unix:%s,server=on,wait=off" % os.path.join(self.workdir, "qmp.sock"),
+        ]
+        if self.disk:
+            # snapshot=on: writes go to a temporary overlay, never the file.
+            command += ["-drive", "format=raw,snapshot=on,file=" + self.disk]
+        if self.virtio_gpu:
+            command += ["-device", "virtio-gpu-pci"]
+        elif self.vga_size:
+            width, height = self.vga_size
+            command += ["-device", "VGA,xres=%d,yres=%d" % (width, height)]
+        else:
+            command += ["-device", "VGA"]
+        if self.display == "vnc":
+            command += ["-display", "none", "-vnc", "127.0.0.1:%d" % self.vnc_display]
+        else:
+            command += ["-display", self.display]
+        return command
+
+    def start(self):
+        if self.accel is None:
+            self.accel = "kvm" if kvm_works() else "tcg"
+        self.workdir = tempfile.mkdtemp(prefix="boot.")
+        shutil.copyfile(OVMF_VARS, os.path.join(self.workdir, "vars.fd"))
+        command = self.command_line()
+        if shutil.which("setpriv"):
+            # QEMU dies with us, even when we are killed without a chance
+            # to close it (a test timeout): no machine left running.
+            command = ["setpriv", "--pdeathsig", "KILL", "--"] + command
+        with open(self.stderr_path, "wb") as errors:
+            self.started_at = time.monotonic()
+            self.process = subprocess.Popen(command, stdin=subprocess.DEVNULL,
+                                            stdout=errors, stderr=errors)
+        try:
+            self.qmp = Qmp(os.path.join(self.workdir, "qmp.sock"), timeout=30)
+        except Exception:
+            self.close()
+            raise
+        return self
+
+    def __enter__(self):
+        return self.start()
+
+    def __exit__(self, *exc):
+        self.close()
+
+    def close(self):
+        if self.qmp:
+            try:
+                if self.process.poll() is None:
+                    self.qmp.command("quit")
+            except (QemuError, OSError):
+                pass
+            self.qmp.close()
+            self.qmp = None
+        if self.process:
+            try:
+                self.process.wait(timeout=10)
+            except subprocess.TimeoutExpired:
+                self.process.kill()
+                self.process.wait()
+            self.process = None
+        if self.workdir:
+            shutil.rmtree(self.workdir, ignore_errors=True)
+            self.workdir = None
+
+    # What the machine is doing.
+    def serial(self):
+        try:
+            with open(self.serial_path, "rb") as log:
+                return console_text(log.read())
+        except FileNotFoundError:
+            return ""
+
+    def qemu_errors(self):
+        with open(self.stderr_path, "rb") as log:
+            return log.read().decode("utf-8", "replace")
+
+    def status(self):
+        """QEMU's run state: "running", "internal-error", "shutdown", ..."""
+        return self.qmp.command("query-status")["status"]
+
+    def check_alive(self):
+        """Raises when QEMU has exited or stopped the CPU for good."""
+        if self.process.poll() is not None:
+            raise QemuError("QEMU exited with %d: %s" % (self.process.returncode,
+                                                         self.qemu_errors().strip()))
+        status = self.status()
+        if status in ("internal-error", "guest-panicked", "shutdown", "io-error"):
+            raise QemuError("QEMU stopped the machine (%s): %s" % (status,
+                                                                   self.qemu_errors().strip()))
+
+    def wait_for_serial(self, text, timeout, start=0):
+        """Waits until the serial console holds text at or after offset
+        start; returns the offset where it begins."""
+        deadline = time.monotonic() + timeout
+        while True:
+            found = self.serial().find(text, start)
+            if found >= 0:
+                return found
+            self.check_alive()
+            if time.monotonic() > deadline:
+                raise QemuError("no %r on the serial console after %d s" % (text, timeout))
+            time.sleep(0.1)
+
+    # Screen and keyboard.
+    def screendump(self):
+        path = os.path.join(self.workdir, "screen.ppm")
+        self.qmp.command("screendump", filename=path)
+        with open(path, "rb") as dump:
+            return Screen.from_ppm(dump.read())
+
+    def press(self, character, hold=0.03):
+        """Types one character: shift first for upper case."""
+        self.press_codes(key_codes(character), hold)
+
+    def press_codes(self, codes, hold=0.03):
+        """Presses QEMU key codes together ("shift", "a", "right", ...):
+        key down, a short hold, key up. Direct input events reach the
+        firmware sooner and more steadily than send-key, whose queue delays
+        keys."""
+        self.key_event(codes, down=True)
+        time.sleep(hold)
+        self.key_event(codes, down=False)
+
+    def key_event(self, codes, down):
+        """All keys down in order, or all up in reverse order."""
+        order = codes if down else list(reversed(codes))
+        self.qmp.command("input-send-event", events=[
+            {"type": "key", "data": {"down": down, "key": {"type": "qcode", "data": code}}}
+            for code in order])
+
+
+def missing_packages():
+    """What is missing to run a machine, as a message; None when all is
+    there."""
+    missing = []
+    if not shutil.which(QEMU):
+        missing.append("%s (Debian package qemu-system-x86)" % QEMU)
+    for path in (OVMF_CODE, OVMF_VARS):
+        if not os.path.isfile(path):
+            missing.append("%s (Debian package ovmf)" % path)
+    if not missing:
+        return None
+    return "missing: %s; tools/install-deps installs them" % ", ".join(missing)
+
+
+_kvm_verdict = None
+
+
+def kvm_works():
+    """True when KVM runs OVMF as far as its boot manager. /dev/kvm can be
+    there and still fail at the first unusual instruction (QEMU then stops
+    with "KVM internal error"), so this boots the firmware once, without a
+    disk, and watches. The answer is kept for the rest of the process;
+    BOOT_ACCEL=kvm or tcg in the environment skips the probe."""
+    global _kvm_verdict
+    forced = os.environ.get("BOOT_ACCEL")
+    if forced:
+        return forced == "kvm"
+    if _kvm_verdict is None:
+        _kvm_verdict = False
+        if os.access("/dev/kvm", os.R_OK | os.W_OK):
+            try:
+                with Machine(None, accel="kvm") as probe:
+                    probe.wait_for_serial(BOOT_MANAGER_MARK, timeout=30)
+                    _kvm_verdict = True
+            except QemuError:
+                pass
+    return _kvm_verdict
+
+
+def _window_display():
+    """The QEMU display that opens a window here, or None without one."""
+    if not (os.environ.get("DISPLAY") or os.environ.get("WAYLAND_DISPLAY")):
+        return None
+    for name in ("gtk", "sdl"):
+        if os.path.exists(os.path.join(QEMU_MODULES, "ui-%s.so" % name)):
+            return name
+    return None
+
+
+def _size(text):
+    try:
+        width, height = (int(part) for part in text.lower().split("x"))
+    except ValueError:
+        raise argparse.ArgumentTypeError("expected WIDTHxHEIGHT, e.g. 800x600")
+    if width % 8:
+        raise argparse.ArgumentTypeError("the width must be a multiple of 8")
+    return width, height
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
+    parser.add_argument("disk", help="raw disk image, e.g. build/bootdisk.img")
+    parser.add_argument("--headless", action="store_true",
+                        help="no window and no VNC; the serial console is still shown")
+    parser.add_argument("--vga-size", type=_size, metavar="WxH",
+                        help="resolution the firmware starts in (standard VGA adapter)")
+    parser.add_argument("--virtio-gpu", action="store_true",
+                        help="a virtio GPU, whose graphics output has no linear framebuffer")
+    parser.add_argument("--accel", choices=("auto", "kvm", "tcg"), default="auto")
+    args = parser.parse_args()
+    if not os.path.isfile(args.disk):
+        parser.error("%s: no such file (build it first: cmake --build build)" % args.disk)
+
+    problem = missing_packages()
+    if problem:
+        sys.exit(problem)
+    accel = None if args.accel == "auto" else args.accel
+    machine = Machine(args.disk, vga_size=args.vga_size, virtio_gpu=args.virtio_gpu, accel=accel)
+    if args.headless:
+        print("Headless: no screen; serial console below.")
+    else:
+        window = _window_display()
+        if window:
+            machine.display = window
+            print("Opening a %s window." % window)
+        else:
+            machine.display = "vnc"
+            machine.vnc_display = _free_vnc_display()
+            print("No display (DISPLAY and WAYLAND_DISPLAY are unset): the screen is on "
+                  "VNC at 127.0.0.1:%d (display :%d)." % (5900 + machine.vnc_display,
+                                                        machine.vnc_display))
+    # Ctrl-C or a kill ends QEMU with us.
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit(1))
+    with machine:
+        print("QEMU with %s; Ctrl-C ends it." % machine.accel.upper(), flush=True)
+        shown = 0
+        try:
+            while machine.process.poll() is None:
+                text = machine.serial()
+                sys.stdout.write(text[shown:])
+                sys.stdout.flush()
+                shown = len(text)
+                if machine.status() == "internal-error":
+                    sys.exit("QEMU stopped the machine: " + machine.qemu_errors())
+                time.sleep(0.2)
+        except (KeyboardInterrupt, QemuError, OSError):
+            pass
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
