@@ -71,11 +71,13 @@ class Screen:
     @classmethod
     def from_ppm(cls, data):
         # A binary PPM as QEMU writes it: "P6\n<w> <h>\n255\n" then RGB.
-        fields = data.split(maxsplit=4)
-        if fields[0] != b"P6" or fields[3] != b"255":
+        # Exactly one whitespace byte ends the header: the pixel bytes that
+        # follow may themselves look like whitespace.
+        header = re.match(rb"P6\s+(\d+)\s+(\d+)\s+255\s", data)
+        if header is None:
             raise QemuError("unexpected screendump header %r" % data[:20])
-        width, height = int(fields[1]), int(fields[2])
-        rgb = fields[4]
+        width, height = int(header.group(1)), int(header.group(2))
+        rgb = data[header.end():]
         if len(rgb) != width * height * 3:
             raise QemuError("screendump of %dx%d holds %d bytes" % (width, height, len(rgb)))
         return cls(width, height, rgb)
