@@ -27,11 +27,10 @@ from concurrent.futures import ThreadPoolExecutor
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools"))
 import boot  # noqa: E402
+from deck_common import (LISTING_NAMES, SLIDE_COUNT, SLIDE_SIZE, picture_size,  # noqa: E402
+                         slide_name)
 
-SLIDE_COUNT = 47
-WIDTH, HEIGHT = 640, 480
-LISTING_HEIGHTS = (389, 295)
-LISTING_FILES = ("a_012_efiversion_src", "a_043_graphic_image_blt_src")
+WIDTH, HEIGHT = SLIDE_SIZE
 # Generous: under TCG on a loaded machine the firmware takes ~10 s to start
 # the image, and a key a fraction of a second to show.
 BOOT_TIMEOUT = 180
@@ -74,13 +73,11 @@ class Picture:
 
 class Deck:
     def __init__(self, folder):
-        self.slides = [Picture("slide %d (brov_%02d)" % (i, i + 1),
-                               os.path.join(folder, "brov_%02d.bgra" % (i + 1)), WIDTH, HEIGHT)
-                       for i in range(SLIDE_COUNT)]
-        self.listings = [Picture("listing %d (%s)" % (i, LISTING_FILES[i]),
-                                 os.path.join(folder, LISTING_FILES[i] + ".bgra"), WIDTH,
-                                 LISTING_HEIGHTS[i])
-                         for i in range(2)]
+        def picture(label, name):
+            return Picture("%s (%s)" % (label, name), os.path.join(folder, name + ".bgra"),
+                           *picture_size(name))
+        self.slides = [picture("slide %d" % i, slide_name(i + 1)) for i in range(SLIDE_COUNT)]
+        self.listings = [picture("listing %d" % i, name) for i, name in enumerate(LISTING_NAMES)]
         # The comparisons below tell pictures apart by their pixels.
         contents = [tuple(p.rows) for p in self.slides]
         if len(set(contents)) != SLIDE_COUNT:

@@ -20,12 +20,11 @@ IMAGE_DIRECTORY_ENTRY_DELAY_IMPORT = 13
 IMAGE_FILE_RELOCS_STRIPPED = 0x0001
 IMAGE_SCN_MEM_WRITE = 0x80000000
 
-SLIDES = ["brov_%02d" % number for number in range(1, 48)]
-LISTINGS = {"a_012_efiversion_src": (640, 389), "a_043_graphic_image_blt_src": (640, 295)}
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools"))
+from deck_common import LISTING_NAMES, SLIDE_COUNT, picture_size, slide_name  # noqa: E402
 
-
-def picture_size(name):
-    return LISTINGS.get(name, (640, 480))
+SLIDES = [slide_name(number) for number in range(1, SLIDE_COUNT + 1)]
+LISTINGS = list(LISTING_NAMES)
 
 
 class PeImage:
@@ -128,7 +127,7 @@ class BuiltImage(unittest.TestCase):
                 self.assertEqual(self.image.section_at(value - self.image.image_base)[0], ".text")
 
     def test_every_picture_has_its_size_and_bytes(self):
-        for name in SLIDES + list(LISTINGS):
+        for name in SLIDES + LISTINGS:
             with self.subTest(picture=name):
                 width, height = picture_size(name)
                 symbol = "_binary_bgra_%s_bgra_" % name
