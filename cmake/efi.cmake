@@ -44,14 +44,15 @@ function(efi_application image map)
         VERBATIM)
 endfunction()
 
-# boot_disk(IMAGE DISK): a GPT disk image whose EFI system partition holds
-# IMAGE as EFI/BOOT/BOOTX64.EFI.
+# boot_disk(IMAGE DISK [CERTIFICATE]): a GPT disk image whose EFI system
+# partition holds IMAGE as EFI/BOOT/BOOTX64.EFI (and the DER certificate
+# as EFI/KEYS/SLIDESDB.CER, when given).
 function(boot_disk image disk)
     get_filename_component(name ${disk} NAME)
     add_custom_command(
         OUTPUT ${disk}
-        COMMAND ${PROJECT_SOURCE_DIR}/tools/make-disk-image ${image} ${disk}
-        DEPENDS ${image} ${PROJECT_SOURCE_DIR}/tools/make-disk-image
+        COMMAND ${PROJECT_SOURCE_DIR}/tools/make-disk-image ${image} ${disk} ${ARGN}
+        DEPENDS ${image} ${ARGN} ${PROJECT_SOURCE_DIR}/tools/make-disk-image
         COMMENT "Making the boot disk ${name}"
         VERBATIM)
 endfunction()
