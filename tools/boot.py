@@ -6,6 +6,7 @@ PC without writing it to a stick, and the machine the firmware tests drive.
     tools/boot.py build/bootdisk.img --headless      no screen at all (serial console only)
     tools/boot.py DISK --vga-size 800x600            the firmware starts in that mode
     tools/boot.py DISK --virtio-gpu                  a display with no linear framebuffer
+    tools/boot.py DISK --secure-boot                 Secure Boot enforced, Debian's test key in db
 
 Every run gets a fresh copy of the firmware's variable store and boots the
 disk as a snapshot, so the image file is never written. KVM is used when it
@@ -26,6 +27,15 @@ import time
 OVMF_DIR = "/usr/share/OVMF"
 OVMF_CODE = os.path.join(OVMF_DIR, "OVMF_CODE_4M.fd")
 OVMF_VARS = os.path.join(OVMF_DIR, "OVMF_VARS_4M.fd")
+# Secure Boot: OVMF's build that keeps its variables in SMM, and Debian's
+# variable store with Secure Boot on and a test ("snakeoil") certificate in
+# PK, KEK and db. Its private key is shipped too, passphrase "snakeoil":
+# images signed with it boot, all others are refused.
+OVMF_SECURE_CODE = os.path.join(OVMF_DIR, "OVMF_CODE_4M.secboot.fd")
+OVMF_SECURE_VARS = os.path.join(OVMF_DIR, "OVMF_VARS_4M.snakeoil.fd")
+SNAKEOIL_KEY = "/usr/share/ovmf/PkKek-1-snakeoil.key"
+SNAKEOIL_CERT = "/usr/share/ovmf/PkKek-1-snakeoil.pem"
+SNAKEOIL_PASSPHRASE = "snakeoil"
 QEMU = "qemu-system-x86_64"
 QEMU_MODULES = "/usr/lib/x86_64-linux-gnu/qemu"
 # QEMU's default 128 MB is too small to load a 60 MB image.
@@ -157,7 +167,7 @@ class Machine:
     the block ends, whatever happened inside."""
 
     def __init__(self, disk, *, vga_size=None, virtio_gpu=False, accel=None,
-                 display="none", vnc_display=None, memory_mb=MEMORY_MB):
+                 display="none", vnc_display=None, memory_mb=MEMORY_MB, secure_boot=False):
         self.disk = os.path.abspath(disk) if disk else None
         self.vga_size = vga_size
         self.virtio_gpu = virtio_gpu
@@ -165,6 +175,7 @@ class Machine:
         self.display = display
         self.vnc_display = vnc_display
         self.memory_mb = memory_mb
+        self.secure_boot = secure_boot
         self.process = None
         self.qmp = None
         self.workdir = None
@@ -185,12 +196,17 @@ class Machine:
             QEMU, "-nodefaults", "-no-user-config",
             "-machine", "q35,accel=" + self.accel,
             "-m", str(self.memory_mb),
-            "-drive", "if=pflash,format=raw,readonly=on,file=" + OVMF_CODE,
+            "-drive", "if=pflash,format=raw,readonly=on,file=" + self.firmware_files()[0],
             "-drive", "if=pflash,format=raw,file=" + vars_copy,
             "-nic", "none",
             "-serial", "file:" + self.serial_path,
             "-qmp", "unix:%s,server=on,wait=off" % os.path.join(self.workdir, "qmp.sock"),
         ]
+        if self.secure_boot:
+            # Only code running in SMM may write the variable store, so
+            # nothing the firmware starts can switch Secure Boot off.
+            command += ["-machine", "smm=on",
+                        "-global", "driver=cfi.pflash01,property=secure,value=on"]
         if self.disk:
             # snapshot=on: writes go to a temporary overlay, never the file.
             command += ["-drive", "format=raw,snapshot=on,file=" + self.disk]
@@ -211,7 +227,7 @@ class Machine:
         if self.accel is None:
             self.accel = "kvm" if kvm_works() else "tcg"
         self.workdir = tempfile.mkdtemp(prefix="boot.")
-        shutil.copyfile(OVMF_VARS, os.path.join(self.workdir, "vars.fd"))
+        shutil.copyfile(self.firmware_files()[1], os.path.join(self.workdir, "vars.fd"))
         command = self.command_line()
         if shutil.which("setpriv"):
             # QEMU dies with us, even when we are killed without a chance
@@ -227,6 +243,10 @@ class Machine:
             self.close()
             raise
         return self
+
+    def firmware_files(self):
+        """The firmware's code and the variable store it starts from."""
+        return (OVMF_SECURE_CODE, OVMF_SECURE_VARS) if self.secure_boot else (OVMF_CODE, OVMF_VARS)
 
     def __enter__(self):
         return self.start()
@@ -321,13 +341,16 @@ class Machine:
             for code in order])
 
 
-def missing_packages():
+def missing_packages(secure_boot=False):
     """What is missing to run a machine, as a message; None when all is
     there."""
     missing = []
     if not shutil.which(QEMU):
         missing.append("%s (Debian package qemu-system-x86)" % QEMU)
-    for path in (OVMF_CODE, OVMF_VARS):
+    firmware = (OVMF_CODE, OVMF_VARS)
+    if secure_boot:
+        firmware += (OVMF_SECURE_CODE, OVMF_SECURE_VARS, SNAKEOIL_KEY, SNAKEOIL_CERT)
+    for path in firmware:
         if not os.path.isfile(path):
             missing.append("%s (Debian package ovmf)" % path)
     if not missing:
@@ -389,16 +412,20 @@ def main():
                         help="resolution the firmware starts in (standard VGA adapter)")
     parser.add_argument("--virtio-gpu", action="store_true",
                         help="a virtio GPU, whose graphics output has no linear framebuffer")
+    parser.add_argument("--secure-boot", action="store_true",
+                        help="Secure Boot enforced, with Debian's test certificate in db: only "
+                             "images signed with %s boot" % SNAKEOIL_KEY)
     parser.add_argument("--accel", choices=("auto", "kvm", "tcg"), default="auto")
     args = parser.parse_args()
     if not os.path.isfile(args.disk):
         parser.error("%s: no such file (build it first: cmake --build build)" % args.disk)
 
-    problem = missing_packages()
+    problem = missing_packages(args.secure_boot)
     if problem:
         sys.exit(problem)
     accel = None if args.accel == "auto" else args.accel
-    machine = Machine(args.disk, vga_size=args.vga_size, virtio_gpu=args.virtio_gpu, accel=accel)
+    machine = Machine(args.disk, vga_size=args.vga_size, virtio_gpu=args.virtio_gpu, accel=accel,
+                      secure_boot=args.secure_boot)
     if args.headless:
         print("Headless: no screen; serial console below.")
     else:

@@ -1,0 +1,72 @@
+# Secure Boot on OVMF's enforcing build, whose variable store (Debian's
+# "snakeoil" one) holds a test certificate in db. The disks the suite boots
+# are made when the tests run, by the secure_boot_disks fixture, so the
+# default build needs no signing tools; the keys are Debian's test key and a
+# throwaway one made here. None is kept in the repository.
+#
+#   ctest -L firmware -R secure_boot         the suite: one boot, four disks
+#   cmake --build build --target secure_boot_timing    boot figures, Secure Boot on and off
+
+set(sb ${CMAKE_CURRENT_BINARY_DIR}/secure-boot)
+set(snakeoil_key /usr/share/ovmf/PkKek-1-snakeoil.key)
+set(snakeoil_cert /usr/share/ovmf/PkKek-1-snakeoil.pem)
+# The passphrase Debian publishes with its test key (README.Debian of ovmf).
+set(snakeoil_passphrase ${sb}/snakeoil.passphrase)
+file(WRITE ${snakeoil_passphrase} "snakeoil\n")
+
+# The image as linked: refused.
+boot_disk(${EFI_IMAGE} ${sb}/unsigned.img)
+
+# Signed with the test key, through the same steps as a presenter's build:
+# boots.
+signed_boot_disk(${EFI_IMAGE} ${sb}/signed.efi ${sb}/snakeoil.cer ${sb}/signed.img
+                 ${snakeoil_key} ${snakeoil_cert} ${snakeoil_passphrase})
+
+# The signed image with one byte of the first slide changed afterwards:
+# refused.
+add_custom_command(
+    OUTPUT ${sb}/picture-changed.efi
+    COMMAND ${DECK_PYTHON} ${CMAKE_CURRENT_SOURCE_DIR}/change_picture_byte.py
+            ${sb}/signed.efi ${CMAKE_BINARY_DIR}/bgra/brov_01.bgra ${sb}/picture-changed.efi
+    DEPENDS ${sb}/signed.efi ${CMAKE_CURRENT_SOURCE_DIR}/change_picture_byte.py
+    COMMENT "Changing one picture byte of the signed image"
+    VERBATIM)
+boot_disk(${sb}/picture-changed.efi ${sb}/picture-changed.img)
+
+# Signed with a throwaway key whose certificate no firmware holds: refused.
+add_custom_command(
+    OUTPUT ${sb}/other.key ${sb}/other.pem
+    COMMAND openssl genpkey -quiet -algorithm RSA -pkeyopt rsa_keygen_bits:2048
+            -out ${sb}/other.key.tmp
+    COMMAND openssl req -x509 -key ${sb}/other.key.tmp -sha256 -days 3650
+            -subj "/CN=Throwaway test key" -out ${sb}/other.pem.tmp
+    COMMAND ${CMAKE_COMMAND} -E rename ${sb}/other.key.tmp ${sb}/other.key
+    COMMAND ${CMAKE_COMMAND} -E rename ${sb}/other.pem.tmp ${sb}/other.pem
+    COMMENT "Making a throwaway signing key"
+    VERBATIM)
+signed_boot_disk(${EFI_IMAGE} ${sb}/other.efi ${sb}/other.cer ${sb}/other-key.img
+                 ${sb}/other.key ${sb}/other.pem)
+
+add_custom_target(secure_boot_disks
+    DEPENDS ${sb}/unsigned.img ${sb}/signed.img ${sb}/picture-changed.img ${sb}/other-key.img)
+
+add_test(NAME secure_boot_disks
+         COMMAND ${CMAKE_COMMAND} --build ${CMAKE_BINARY_DIR} --target secure_boot_disks)
+set_tests_properties(secure_boot_disks PROPERTIES LABELS firmware TIMEOUT 600
+                     FIXTURES_SETUP secure_boot_disks)
+
+add_test(NAME secure_boot
+         COMMAND ${DECK_PYTHON} ${CMAKE_CURRENT_SOURCE_DIR}/secure_boot_suite.py
+                 --disks ${sb} --pictures ${CMAKE_BINARY_DIR}/bgra
+                 --artifacts ${CMAKE_BINARY_DIR}/firmware-failures)
+set_tests_properties(secure_boot PROPERTIES LABELS firmware TIMEOUT 1200
+                     FIXTURES_REQUIRED secure_boot_disks)
+
+# Figures, not a test: the signed image's boot with Secure Boot enforced
+# against the same image and the unsigned one on the usual firmware.
+add_custom_target(secure_boot_timing
+    COMMAND ${DECK_PYTHON} ${PROJECT_SOURCE_DIR}/bench/secure_boot_timing.py
+            --disks ${sb} --pictures ${CMAKE_BINARY_DIR}/bgra
+    DEPENDS secure_boot_disks
+    USES_TERMINAL
+    VERBATIM)
