@@ -12,7 +12,9 @@ set(snakeoil_key /usr/share/ovmf/PkKek-1-snakeoil.key)
 set(snakeoil_cert /usr/share/ovmf/PkKek-1-snakeoil.pem)
 # The passphrase Debian publishes with its test key (README.Debian of ovmf).
 set(snakeoil_passphrase ${sb}/snakeoil.passphrase)
-file(WRITE ${snakeoil_passphrase} "snakeoil\n")
+# Rewritten only when it changes, so the signed images are not remade
+# at every configure.
+file(CONFIGURE OUTPUT ${snakeoil_passphrase} CONTENT "snakeoil\n")
 
 # The image as linked: refused.
 boot_disk(${EFI_IMAGE} ${sb}/unsigned.img)

@@ -1,0 +1,200 @@
+#!/usr/bin/python3
+"""Signing for Secure Boot as a presenter meets it: tools/make-signing-key,
+a build configured with SIGNING_KEY and SIGNING_CERT, and the bad inputs
+the build must refuse, naming the file, without ever asking for a
+passphrase. Each case configures (and some build) a build folder of their
+own, with the pictures of an already built tree.
+
+usage: signing_test.py SOURCE_DIR BUILT_TREE
+"""
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import unittest
+
+SOURCE = BUILT = None
+CERTIFICATE_ON_DISK = "::/EFI/KEYS/SLIDESDB.CER"
+IMAGE_ON_DISK = "::/EFI/BOOT/BOOTX64.EFI"
+# Enough for a build of the image from ready pictures on a loaded machine.
+COMMAND_TIMEOUT = 240
+
+
+def run(command, **options):
+    """Runs a command with no terminal to ask on; its result."""
+    return subprocess.run(command, stdin=subprocess.DEVNULL, capture_output=True, text=True,
+                          timeout=COMMAND_TIMEOUT, **options)
+
+
+def openssl(*arguments):
+    subprocess.run(["openssl"] + list(arguments), check=True, capture_output=True,
+                   stdin=subprocess.DEVNULL)
+
+
+def from_disk(disk, path):
+    """A file's bytes from the EFI system partition of a disk image."""
+    result = subprocess.run(["mcopy", "-i", disk + "@@1M", path, "-"], capture_output=True,
+                            check=False)
+    return result.stdout if result.returncode == 0 else None
+
+
+class Signing(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        # Outside the repository: make-signing-key refuses a folder in it.
+        cls.work = tempfile.mkdtemp(prefix="signing-test.")
+        cls.build = os.path.join(cls.work, "build")
+        keys = os.path.join(cls.work, "keys")
+        made = run([os.path.join(SOURCE, "tools", "make-signing-key"), keys])
+        assert made.returncode == 0, made.stderr
+        cls.made_output = made.stdout
+        cls.key = os.path.join(keys, "signing.key")
+        cls.cert = os.path.join(keys, "signing.pem")
+        f = cls.file
+        # A pair that works, but not with the first.
+        openssl("req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "30", "-subj", "/CN=other",
+                "-keyout", f("other.key"), "-out", f("other.pem"))
+        # A certificate that expired in 2020: openssl ca alone sets past dates.
+        os.makedirs(f("ca"))
+        open(f("ca/index.txt"), "w").close()
+        with open(f("ca/serial"), "w") as serial:
+            serial.write("01\n")
+        with open(f("ca.cnf"), "w") as config:
+            config.write("[ca]\ndefault_ca = old\n[old]\ndatabase = %s\nnew_certs_dir = %s\n"
+                         "serial = %s\ndefault_md = sha256\npolicy = any\n[any]\n"
+                         "commonName = supplied\n" % (f("ca/index.txt"), f("ca"), f("ca/serial")))
+        openssl("req", "-new", "-newkey", "rsa:2048", "-nodes", "-subj", "/CN=expired",
+                "-keyout", f("expired.key"), "-out", f("expired.csr"))
+        openssl("ca", "-batch", "-notext", "-config", f("ca.cnf"), "-selfsign",
+                "-keyfile", f("expired.key"), "-in", f("expired.csr"), "-out", f("expired.pem"),
+                "-startdate", "20200101000000Z", "-enddate", "20200102000000Z")
+        # The first key again, protected by a passphrase.
+        openssl("pkey", "-in", cls.key, "-aes256", "-passout", "pass:open sesame",
+                "-out", f("locked.key"))
+        for name, text in (("right.pass", "open sesame\n"), ("wrong.pass", "guess\n")):
+            with open(f(name), "w") as passphrase:
+                passphrase.write(text)
+
+    @classmethod
+    def file(cls, name):
+        """A path in the test's own folder."""
+        return os.path.join(cls.work, name)
+
+    @classmethod
+    def tearDownClass(cls):
+        shutil.rmtree(cls.work, ignore_errors=True)
+
+    def configure(self, key="", cert="", passphrase=""):
+        return run(["cmake", "-S", SOURCE, "-B", self.build, "-G", "Ninja",
+                    "-DDECK_PICTURES=" + os.path.join(BUILT, "bgra"),
+                    "-DSIGNING_KEY=" + key, "-DSIGNING_CERT=" + cert,
+                    "-DSIGNING_KEY_PASSPHRASE_FILE=" + passphrase])
+
+    def build_disk(self):
+        return run(["cmake", "--build", self.build, "--target", "efi_image"])
+
+    def output(self, name):
+        return os.path.join(self.build, name)
+
+    def test_bad_inputs_stop_the_configure_naming_the_file(self):
+        f = self.file
+        cases = [
+            # (what, key, certificate, passphrase file, file named, words of the reason)
+            ("missing key", f("none.key"), self.cert, "", f("none.key"), "no such file"),
+            ("missing certificate", self.key, f("none.pem"), "", f("none.pem"), "no such file"),
+            ("certificate without key", "", self.cert, "", "SIGNING_KEY", "both"),
+            ("key of another certificate", self.key, f("other.pem"), "", self.key,
+             "does not belong"),
+            ("expired certificate", f("expired.key"), f("expired.pem"), "", f("expired.pem"),
+             "expired on Jan  2 00:00:00 2020"),
+            ("passphrase not given", f("locked.key"), self.cert, "", f("locked.key"),
+             "protected by a passphrase"),
+            ("wrong passphrase", f("locked.key"), self.cert, f("wrong.pass"), f("locked.key"),
+             "does not open"),
+            ("certificate given as the key", self.cert, self.cert, "", self.cert,
+             "not a PEM private key"),
+        ]
+        for what, key, cert, passphrase, named, reason in cases:
+            with self.subTest(what):
+                result = self.configure(key, cert, passphrase)
+                message = " ".join(result.stderr.split())
+                self.assertNotEqual(result.returncode, 0, result.stdout)
+                self.assertIn(named, message)
+                self.assertIn(" ".join(reason.split()), message)
+
+    def test_signed_build_and_back(self):
+        """A build with a passphrase-protected key signs the disk's image and
+        puts the certificate beside it; a certificate that expires later
+        stops the build and leaves no signed image; without a key, the disk
+        holds the image exactly as the default build links it."""
+        f = self.file
+        key, cert = f("key-in-use.key"), f("cert-in-use.pem")
+        shutil.copyfile(f("locked.key"), key)
+        shutil.copyfile(self.cert, cert)
+        configured = self.configure(key, cert, f("right.pass"))
+        self.assertEqual(configured.returncode, 0, configured.stderr)
+        built = self.build_disk()
+        self.assertEqual(built.returncode, 0, built.stdout + built.stderr)
+
+        disk, signed = self.output("bootdisk.img"), self.output("BOOTX64.signed.EFI")
+        with open(signed, "rb") as image:
+            self.assertEqual(from_disk(disk, IMAGE_ON_DISK), image.read())
+        self.assertEqual(run(["sbverify", "--cert", cert, signed]).returncode, 0)
+        self.assertNotEqual(run(["sbverify", "--cert", f("other.pem"), signed]).returncode, 0)
+        der = subprocess.run(["openssl", "x509", "-in", cert, "-outform", "DER"],
+                             capture_output=True, check=True).stdout
+        self.assertEqual(from_disk(disk, CERTIFICATE_ON_DISK), der)
+
+        # The certificate is replaced by an expired one after configuring.
+        shutil.copyfile(f("expired.key"), key)
+        shutil.copyfile(f("expired.pem"), cert)
+        failed = self.build_disk()
+        self.assertNotEqual(failed.returncode, 0)
+        self.assertIn(cert + ": the certificate expired", failed.stdout + failed.stderr)
+        self.assertFalse(os.path.exists(signed), "a signed image outlived a failed signing")
+        self.assertEqual([name for name in os.listdir(self.build) if ".tmp" in name], [])
+
+        configured = self.configure()
+        self.assertEqual(configured.returncode, 0, configured.stderr)
+        for name in ("bootdisk.img", "BOOTX64.signed.EFI", "SLIDESDB.CER"):
+            self.assertFalse(os.path.exists(self.output(name)),
+                             "%s from the signed build outlived its settings" % name)
+        built = self.build_disk()
+        self.assertEqual(built.returncode, 0, built.stdout + built.stderr)
+        with open(self.output("BOOTX64.EFI"), "rb") as ours, \
+                open(os.path.join(BUILT, "BOOTX64.EFI"), "rb") as default:
+            linked = ours.read()
+            self.assertTrue(linked == default.read(), "the unsigned image differs from the "
+                            "default build's")
+        self.assertTrue(from_disk(disk, IMAGE_ON_DISK) == linked)
+        self.assertIsNone(from_disk(disk, CERTIFICATE_ON_DISK))
+
+    def test_make_signing_key(self):
+        """It says where the files went and what to pass the build; it never
+        overwrites a key, and never writes into the repository."""
+        for path in (self.key, self.cert):
+            self.assertIn(path, self.made_output)
+        self.assertIn("-DSIGNING_KEY=%s -DSIGNING_CERT=%s" % (self.key, self.cert),
+                      self.made_output)
+        self.assertEqual(os.stat(self.key).st_mode & 0o077, 0, "the key is readable by others")
+        with open(self.key, "rb") as key:
+            before = key.read()
+        again = run([os.path.join(SOURCE, "tools", "make-signing-key"), os.path.dirname(self.key)])
+        self.assertNotEqual(again.returncode, 0)
+        self.assertIn(self.key + " already exists", again.stderr)
+        with open(self.key, "rb") as key:
+            self.assertEqual(key.read(), before)
+
+        inside = os.path.join(SOURCE, "signing-test-keys")
+        refused = run([os.path.join(SOURCE, "tools", "make-signing-key"), inside])
+        self.assertNotEqual(refused.returncode, 0)
+        self.assertIn("inside the repository", refused.stderr)
+        self.assertFalse(os.path.exists(inside))
+
+
+if __name__ == "__main__":
+    if len(sys.argv) != 3:
+        sys.exit(__doc__.strip().splitlines()[-1])
+    SOURCE, BUILT = (os.path.abspath(path) for path in sys.argv[1:])
+    unittest.main(argv=sys.argv[:1], verbosity=2)
