@@ -115,6 +115,8 @@ def refusals(s):
         found = started.search(text)
         if found:
             break
+        if boot_line("failed to load", SIGNED[0]).search(text):
+            refused_failure(s, "the firmware refused the signed disk too", screen)
         if screen.rows(0, 0, firmware_suite.WIDTH, firmware_suite.HEIGHT) == first_slide:
             refused_failure(s, "the first slide is on the screen before the firmware started "
                                "the signed disk", screen)

@@ -119,7 +119,7 @@ class Signing(unittest.TestCase):
             with self.subTest(what):
                 result = self.configure(key, cert, passphrase)
                 message = " ".join(result.stderr.split())
-                self.assertNotEqual(result.returncode, 0, result.stdout)
+                self.assertNotEqual(result.returncode, 0, "the configure accepted it")
                 self.assertIn(named, message)
                 self.assertIn(" ".join(reason.split()), message)
 
@@ -139,12 +139,14 @@ class Signing(unittest.TestCase):
 
         disk, signed = self.output("bootdisk.img"), self.output("BOOTX64.signed.EFI")
         with open(signed, "rb") as image:
-            self.assertEqual(from_disk(disk, IMAGE_ON_DISK), image.read())
+            self.assertTrue(from_disk(disk, IMAGE_ON_DISK) == image.read(),
+                            "the disk's BOOTX64.EFI is not the signed image")
         self.assertEqual(run(["sbverify", "--cert", cert, signed]).returncode, 0)
         self.assertNotEqual(run(["sbverify", "--cert", f("other.pem"), signed]).returncode, 0)
         der = subprocess.run(["openssl", "x509", "-in", cert, "-outform", "DER"],
                              capture_output=True, check=True).stdout
-        self.assertEqual(from_disk(disk, CERTIFICATE_ON_DISK), der)
+        self.assertTrue(from_disk(disk, CERTIFICATE_ON_DISK) == der,
+                        "no certificate in DER form at %s" % CERTIFICATE_ON_DISK)
 
         # The certificate is replaced by an expired one after configuring.
         shutil.copyfile(f("expired.key"), key)
@@ -167,7 +169,8 @@ class Signing(unittest.TestCase):
             linked = ours.read()
             self.assertTrue(linked == default.read(), "the unsigned image differs from the "
                             "default build's")
-        self.assertTrue(from_disk(disk, IMAGE_ON_DISK) == linked)
+        self.assertTrue(from_disk(disk, IMAGE_ON_DISK) == linked,
+                        "the disk's BOOTX64.EFI is not the unsigned image")
         self.assertIsNone(from_disk(disk, CERTIFICATE_ON_DISK))
 
     def test_make_signing_key(self):
