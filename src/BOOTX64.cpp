@@ -19,6 +19,13 @@ uint32_t smaller(uint32_t a, uint32_t b) { return a < b ? a : b; }
 
 }  // namespace
 
+// Initialised data like img, so the built image shows the sizes the
+// viewer will hand to blt.
+extern const img_entry extra_img[2] = {
+    {640, 389, _binary_bgra_a_012_efiversion_src_bgra_start},
+    {640, 295, _binary_bgra_a_043_graphic_image_blt_src_bgra_start},
+};
+
 void handle_key(presentation *state, CHAR16 key) {
     switch (key) {
     case u'j':
@@ -116,10 +123,6 @@ extern "C" EFI_STATUS EFIAPI efi_main(EFI_HANDLE ImageHandle, EFI_SYSTEM_TABLE *
     (void)ImageHandle;
     EFI_GUID gop_guid = EFI_GRAPHICS_OUTPUT_PROTOCOL_GUID;
     presentation state = {0, 0, 0, 0};
-    const img_entry extra_img[2] = {
-        {640, 389, _binary_bgra_a_012_efiversion_src_bgra_start},
-        {640, 295, _binary_bgra_a_043_graphic_image_blt_src_bgra_start},
-    };
 
     // Without a keyboard, a screen or its geometry there is nothing to show
     // on: hand the firmware an error before touching anything.

@@ -5,6 +5,10 @@
 #define BOOTX64_H
 
 #include "efi.h"
+#include "img.h"
+
+// The listings that the keys 1 and 2 call up over the slide.
+extern const img_entry extra_img[2];
 
 // What the presenter has asked for so far. Lives in efi_main's frame.
 struct presentation {

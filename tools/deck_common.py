@@ -2,6 +2,8 @@
 links in (names and sizes), the raw BGRA form of a picture, fitting a
 picture into its frame, the contact sheet, and writing a whole set into a
 folder in one step."""
+import functools
+import io
 import os
 import shutil
 import tempfile
@@ -18,10 +20,42 @@ LISTING_SIZES = {
 CONTACT_SHEET = "contact-sheet.png"
 
 FONT_FOLDER = "/usr/share/fonts/truetype/dejavu"
+# Every font the deck tools load, and the Debian package that brings it;
+# tools/install-deps installs each of these packages.
+FONT_PACKAGES = {
+    "DejaVuSans.ttf": "fonts-dejavu-core",
+    "DejaVuSans-Bold.ttf": "fonts-dejavu-core",
+    "DejaVuSansMono.ttf": "fonts-dejavu-core",
+    "DejaVuSansMono-Bold.ttf": "fonts-dejavu-core",
+    "DejaVuSansMono-Oblique.ttf": "fonts-dejavu-extra",
+    "DejaVuSansMono-BoldOblique.ttf": "fonts-dejavu-extra",
+}
+
+
+class MissingFont(OSError):
+    pass
+
+
+@functools.lru_cache(maxsize=None)
+def font_file(path):
+    with open(path, "rb") as file:
+        return file.read()
 
 
 def font(name, size):
-    return ImageFont.truetype(os.path.join(FONT_FOLDER, name), size)
+    """The font NAME at SIZE pixels. NAME must be one of FONT_PACKAGES, so
+    that the install step knows every font the tools load."""
+    if name not in FONT_PACKAGES:
+        raise ValueError("%s: not a font the install step provides; add it to FONT_PACKAGES"
+                         % name)
+    path = os.path.join(FONT_FOLDER, name)
+    # Opened here rather than by name: given a name it cannot open, Pillow
+    # searches other font folders and could draw with a stray copy.
+    try:
+        return ImageFont.truetype(io.BytesIO(font_file(path)), size)
+    except OSError:
+        raise MissingFont("%s: cannot load this font; install the Debian package %s "
+                          "(tools/install-deps does)" % (path, FONT_PACKAGES[name])) from None
 
 
 def slide_name(number):

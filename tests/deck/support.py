@@ -82,6 +82,6 @@ def bgra(rgb):
     return (rgb[2], rgb[1], rgb[0], 255)
 
 
-def import_deck(*args):
+def import_deck(*args, **options):
     return subprocess.run([PYTHON, IMPORT_DECK] + [str(a) for a in args],
-                          capture_output=True, text=True)
+                          capture_output=True, text=True, **options)

@@ -1,11 +1,13 @@
 """tools/import-deck, run as the presenter runs it."""
 import os
 import pty
+import shutil
+import stat
 import subprocess
 import tempfile
 import unittest
 
-from PIL import Image
+from PIL import Image, ImageOps
 
 from support import IMPORT_DECK, PYTHON, bgra, deck_common, import_deck, make_pdf, pixel, write
 
@@ -37,15 +39,15 @@ class ImportCase(unittest.TestCase):
             Image.new("RGB", size, colour).save(os.path.join(folder, name))
         return folder
 
-    def run_ok(self, *args):
-        result = import_deck(*args, "-o", self.output)
+    def run_ok(self, *args, **options):
+        result = import_deck(*args, "-o", self.output, **options)
         self.assertEqual(result.returncode, 0, result.stderr)
         return result
 
-    def run_refused(self, *args):
+    def run_refused(self, *args, **options):
         """Runs an import that must fail, and checks it left nothing behind."""
         before = set(os.listdir(self.folder))
-        result = import_deck(*args, "-o", self.output)
+        result = import_deck(*args, "-o", self.output, **options)
         self.assertEqual(result.returncode, 1, result.stdout + result.stderr)
         self.assertEqual(set(os.listdir(self.folder)), before, "left files behind")
         return result.stderr
@@ -116,6 +118,76 @@ class RoundTrip(ImportCase):
         self.assertEqual(sheet.getpixel((88 + 168, 88)), (0, 0, 0))
 
 
+class PictureModes(ImportCase):
+    def test_every_mode_a_png_or_jpeg_comes_in_keeps_its_colours(self):
+        talk = self.pictures({})
+        # 16 bits of mid-grey: clipping it to 8 bits would give white.
+        Image.new("I;16", (40, 30), 0x8080).save(os.path.join(talk, "1.png"))
+        # Grey with alpha, half of it transparent.
+        grey = Image.new("LA", (40, 30), (200, 255))
+        grey.paste((0, 0), (0, 15, 40, 30))
+        grey.save(os.path.join(talk, "2.png"))
+        # A palette whose second entry is transparent.
+        palette = Image.new("P", (40, 30), 0)
+        palette.putpalette([255, 160, 0, 0, 255, 0] + [0] * 762)
+        palette.paste(1, (0, 15, 40, 30))
+        palette.save(os.path.join(talk, "3.png"), transparency=1)
+        Image.new("CMYK", (40, 30), (0, 255, 255, 0)).save(os.path.join(talk, "4.jpg"))
+        # A phone photo stored sideways: EXIF orientation 6 turns it a
+        # quarter clockwise, so its blue left half comes out on top.
+        photo = Image.new("RGB", (60, 30), RED)
+        photo.paste(BLUE, (0, 0, 30, 30))
+        exif = Image.Exif()
+        exif[0x0112] = 6
+        photo.save(os.path.join(talk, "5.jpg"), exif=exif.tobytes(), quality=95)
+
+        self.run_ok(talk, "--background", "#008080")
+        self.assert_colour("brov_01", 320, 240, GREY)
+        self.assert_colour("brov_02", 320, 100, (200, 200, 200))
+        self.assert_colour("brov_02", 320, 400, TEAL)
+        self.assert_colour("brov_03", 320, 100, ORANGE)
+        self.assert_colour("brov_03", 320, 400, TEAL)
+        self.assert_colour("brov_04", 320, 240, RED, tolerance=3)
+        self.assert_colour("brov_05", 320, 100, BLUE, tolerance=3)
+        self.assert_colour("brov_05", 320, 400, RED, tolerance=3)
+        self.assert_colour("brov_05", 100, 240, TEAL)  # upright: 240 wide, pillarboxed
+
+
+class PdfWarnings(ImportCase):
+    def fake_pdftoppm(self, script):
+        """A folder holding a pdftoppm that runs SCRIPT around the real one,
+        and the environment that puts it first on the PATH."""
+        bin_folder = self.path("bin")
+        os.makedirs(bin_folder)
+        fake = write(os.path.join(bin_folder, "pdftoppm"),
+                     ("#!/bin/sh\n" + script % shutil.which("pdftoppm")).encode())
+        os.chmod(fake, os.stat(fake).st_mode | stat.S_IXUSR)
+        return {"env": dict(os.environ, PATH=bin_folder + os.pathsep + os.environ["PATH"])}
+
+    def test_a_page_poppler_complains_about_is_kept_and_named(self):
+        result = self.run_ok(self.pdf([PAGE] * 4, unreadable_page=3))
+        self.assertRegex(result.stderr, "talk.pdf: page 3: Syntax Error")
+        self.assertNotRegex(result.stderr, "page [124]:")
+        for name in ("brov_01", "brov_02", "brov_04"):
+            self.assert_colour(name, 320, 240, RED)
+
+    def test_a_failed_run_or_a_missing_page_refuses_the_talk(self):
+        talk = self.pdf([PAGE] * 4)
+        failing = self.fake_pdftoppm('%s "$@"; exit 1\n')
+        self.assertIn("talk.pdf: page 5 is unreadable (pdftoppm exited with status 1)",
+                      self.run_refused(talk, **failing))
+        shutil.rmtree(self.path("bin"))
+        short = self.fake_pdftoppm('%s -l 2 "$@"\n')
+        self.assertIn("talk.pdf: page 3 is unreadable (pdftoppm rendered 2 of 4 pages)",
+                      self.run_refused(talk, **short))
+
+    def test_a_file_name_is_never_taken_for_an_option(self):
+        self.pdf([PAGE], "-q")  # an option of pdfinfo and pdftoppm
+        result = import_deck("-o", "deck", "--", "-q", cwd=self.folder)
+        self.assertEqual(result.returncode, 0, result.stderr)
+        self.assert_colour("brov_01", 320, 240, RED)
+
+
 class SlideCount(ImportCase):
     def test_short_talk_is_padded_with_blank_slides(self):
         result = self.run_ok(self.pdf([PAGE] * 3), "--background", "#808080")
@@ -155,8 +227,12 @@ class BadInput(ImportCase):
             "notes.txt: not a PDF": lambda: [write(self.path("notes.txt"), b"text\n")],
             "cut.pdf: not a readable PDF": lambda: [
                 write(self.path("cut.pdf"), make_pdf([PAGE] * 2)[:150])],
-            "talk.pdf: page 3 is unreadable": lambda: [self.pdf([PAGE] * 4, unreadable_page=3)],
             "2.txt: not a PNG or JPEG picture": lambda: folder_with("2.txt", b"no picture"),
+            # A stray file is found before the pictures are counted.
+            "zz.txt: not a PNG or JPEG picture": lambda: [
+                write(os.path.join(self.pictures({"%d.png" % n: ((4, 3), RED) for n in
+                                                  range(deck_common.SLIDE_COUNT)}), "zz.txt"),
+                      b"notes") and self.path("talk")],
             "1.gif: a GIF picture; only PNG and JPEG": lambda: [
                 self.pictures({"1.gif": ((4, 3), RED)})],
             "1.jpg: unreadable picture": truncated_jpeg,
@@ -177,7 +253,7 @@ class BadInput(ImportCase):
 
     def test_a_failed_import_keeps_the_earlier_set_and_a_good_one_replaces_it(self):
         self.run_ok(self.pdf([(400, 300, GREEN, [])], "green.pdf"))
-        self.run_refused(self.pdf([PAGE] * 2, "bad.pdf", unreadable_page=2))
+        self.run_refused(write(self.path("bad.pdf"), make_pdf([PAGE] * 2)[:150]))
         self.assert_colour("brov_01", 320, 240, GREEN)
         self.run_ok(self.pdf([(400, 300, BLUE, [])], "blue.pdf"))
         self.assert_colour("brov_01", 320, 240, BLUE)

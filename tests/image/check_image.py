@@ -139,18 +139,26 @@ class BuiltImage(unittest.TestCase):
                 self.assertFalse(self.image.section_at(start)[5] & IMAGE_SCN_MEM_WRITE,
                                  "pictures belong in a read-only section")
 
-    def test_slide_table_points_at_the_slides_in_order(self):
-        table = [name for name in self.symbols if re.fullmatch(r"\?img@@.*", name)]
-        self.assertEqual(len(table), 1, "one slide table in the map")
+    def check_table(self, table_name, names):
+        """The img_entry table TABLE_NAME holds, in order, each picture of
+        NAMES with its size, pointing at its first byte."""
+        table = [name for name in self.symbols if re.fullmatch(r"\?%s@@.*" % table_name, name)]
+        self.assertEqual(len(table), 1, "one %s table in the map" % table_name)
         table_rva = self.address(table[0]) - self.image.image_base
-        entries = self.image.read(table_rva, 16 * len(SLIDES))
-        for index, name in enumerate(SLIDES):
+        entries = self.image.read(table_rva, 16 * len(names))
+        for index, name in enumerate(names):
             width, height, pixels = struct.unpack_from("<IIQ", entries, 16 * index)
             with self.subTest(entry=index):
                 self.assertEqual((width, height), picture_size(name))
                 self.assertEqual(width * height * 4,
                                  self.address("_binary_bgra_%s_bgra_size" % name))
                 self.assertEqual(pixels, self.address("_binary_bgra_%s_bgra_start" % name))
+
+    def test_slide_table_points_at_the_slides_in_order(self):
+        self.check_table("img", SLIDES)
+
+    def test_listing_table_gives_each_listing_its_size(self):
+        self.check_table("extra_img", LISTINGS)
 
 
 def main():

@@ -64,9 +64,11 @@ TEST(Blt, EmptyPictureCopiesNothing) {
     blt(&firmware.gop, picture.pixels, 640, 0);
     for (uint32_t pixel : firmware.video) ASSERT_EQ(pixel, untouched);
 
+    // One empty side is enough: the firmware refuses an empty rectangle.
     fake_firmware blt_only({640, 480, 0, PixelBltOnly});
-    blt(&blt_only.gop, picture.pixels, 0, 0);
-    EXPECT_TRUE(blt_only.blt_calls.empty()) << "the firmware refuses an empty rectangle";
+    blt(&blt_only.gop, picture.pixels, 0, 480);
+    blt(&blt_only.gop, picture.pixels, 640, 0);
+    EXPECT_TRUE(blt_only.blt_calls.empty());
 }
 
 TEST(Blt, OtherPixelFormatsGoThroughTheFirmwaresBlt) {
@@ -85,6 +87,17 @@ TEST(Blt, OtherPixelFormatsGoThroughTheFirmwaresBlt) {
         EXPECT_EQ(call.height, 200u);
         EXPECT_EQ(call.delta, 640u * 4) << "a source row is the whole picture's row";
     }
+}
+
+TEST(Blt, BlueGreenRedModeWithoutFramebufferGoesThroughTheFirmware) {
+    fake_firmware firmware({640, 480, 0, PixelBlueGreenRedReserved8BitPerColor});
+    firmware.mode.FrameBufferBase = 0;
+    draw(firmware, 2);
+    ASSERT_EQ(firmware.blt_calls.size(), 1u);
+    EXPECT_EQ(firmware.blt_calls[0].result, EFI_SUCCESS);
+    expected_screen expected(640, 480);
+    expected.paint(2);
+    EXPECT_TRUE(same_screen(firmware.screen(), expected));
 }
 
 TEST(Blt, ReadsTheModeAfreshAtEachCall) {

@@ -1,5 +1,7 @@
 #include "fake_firmware.h"
 
+#include <gtest/gtest.h>
+#include <setjmp.h>
 #include <string.h>
 
 #include "BOOTX64.h"
@@ -9,6 +11,14 @@ namespace {
 // The firmware's services are plain function pointers with no context
 // argument of their own, so they reach the fake through this.
 fake_firmware *active = nullptr;
+// Where a runaway run is abandoned: back in fake_firmware::run. The frames
+// skipped over (efi_main's) hold nothing that needs destroying.
+jmp_buf abandon_run;
+
+[[noreturn]] void abandon(fake_firmware &firmware) {
+    firmware.run_abandoned = true;
+    longjmp(abandon_run, 1);
+}
 
 const EFI_GUID gop_guid = EFI_GRAPHICS_OUTPUT_PROTOCOL_GUID;
 
@@ -23,14 +33,19 @@ uint32_t swap_red_blue(uint32_t pixel) {
 
 EFI_STATUS EFIAPI fake_read_key_stroke(EFI_SIMPLE_TEXT_INPUT_PROTOCOL *self, EFI_INPUT_KEY *key) {
     fake_firmware &firmware = *active;
-    if (self != &firmware.con_in || key == nullptr) return EFI_INVALID_PARAMETER;
+    if (self != &firmware.con_in || key == nullptr) {
+        if (++firmware.refused_reads > firmware.script.size()) abandon(firmware);
+        return EFI_INVALID_PARAMETER;
+    }
     scripted_read read;
     if (firmware.next_read < firmware.script.size()) {
         read = firmware.script[firmware.next_read++];
-    } else {
+    } else if (!firmware.script_ran_out) {
         // The script is over but the viewer still waits: end it with q.
         firmware.script_ran_out = true;
         read = {EFI_SUCCESS, u'q', 0};
+    } else {
+        abandon(firmware);
     }
     if (read.status != EFI_SUCCESS) return read.status;
     firmware.screen_at_key.push_back(firmware.screen());
@@ -75,7 +90,7 @@ EFI_STATUS EFIAPI fake_locate_protocol(EFI_GUID *protocol, void *registration, v
     firmware.locate_asked_for_gop = memcmp(protocol, &gop_guid, sizeof gop_guid) == 0;
     firmware.locate_registration_null = registration == nullptr;
     if (firmware.locate_status != EFI_SUCCESS) return firmware.locate_status;
-    *interface = &firmware.gop;
+    *interface = firmware.locate_hands_back_null ? nullptr : &firmware.gop;
     return EFI_SUCCESS;
 }
 
@@ -137,7 +152,14 @@ fake_firmware::~fake_firmware() {
 EFI_STATUS fake_firmware::run(std::vector<scripted_read> keys) {
     script = std::move(keys);
     next_read = 0;
+    refused_reads = 0;
+    script_ran_out = false;
+    run_abandoned = false;
     active = this;
+    if (setjmp(abandon_run) != 0) {
+        ADD_FAILURE() << "the viewer kept reading keys after the script was over";
+        return EFI_ABORTED;
+    }
     return efi_main(nullptr, &system);
 }
 

@@ -54,7 +54,14 @@ struct fake_firmware {
     EFI_SIMPLE_TEXT_INPUT_PROTOCOL con_in;
     std::vector<scripted_read> script;
     size_t next_read = 0;
+    // Set when the viewer asked for a key after the script was over; it is
+    // handed q once, and asking again ends the run (see run()).
     bool script_ran_out = false;
+    // Calls refused as invalid (wrong instance, no key buffer). The viewer
+    // retries every failed read, so a wrong call would spin for ever: past
+    // the script's length in refusals the run is ended the same way.
+    size_t refused_reads = 0;
+    bool run_abandoned = false;
     // The screen (as BGRA pixels) at each keystroke handed out.
     std::vector<std::vector<uint32_t>> screen_at_key;
 
@@ -62,6 +69,7 @@ struct fake_firmware {
     EFI_BOOT_SERVICES boot;
     EFI_SYSTEM_TABLE system;
     EFI_STATUS locate_status = EFI_SUCCESS;
+    bool locate_hands_back_null = false;
     int locate_calls = 0;
     bool locate_asked_for_gop = false;
     bool locate_registration_null = false;
@@ -75,7 +83,9 @@ struct fake_firmware {
     fake_firmware &operator=(const fake_firmware &) = delete;
     ~fake_firmware();
 
-    // Runs the real entry point against this firmware.
+    // Runs the real entry point against this firmware. A viewer that keeps
+    // reading past the script's end is stopped: the run fails the test and
+    // returns EFI_ABORTED, so a fault never hangs the suite.
     EFI_STATUS run(std::vector<scripted_read> keys);
 
     uint32_t pitch() const { return info.PixelsPerScanLine; }

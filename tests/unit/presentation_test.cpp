@@ -83,8 +83,12 @@ TEST(Navigation, UnlistedKeysOnlyRedraw) {
                          {0x0171, 1}, {u'3', 1}, {u' ', 1}, {u'\r', 1}, {0, 1}});
 
     fake_firmware firmware(vga_640x480);
+    // 0x6A and 0x71 are the codes of j and q: only UnicodeChar may count.
     const uint16_t scan_up = 0x01, scan_right = 0x03;
-    ASSERT_EQ(firmware.run({scan_key(scan_up), scan_key(scan_right), key(u'q')}), EFI_SUCCESS);
+    ASSERT_EQ(firmware.run({scan_key(scan_up), scan_key(scan_right), scan_key(0x6A),
+                            scan_key(0x71), key(u'q')}),
+              EFI_SUCCESS);
+    EXPECT_EQ(firmware.next_read, 5u) << "a scan code was taken for q";
     expected_screen expected(640, 480);
     expected.paint(0);
     for (const auto &seen : firmware.screen_at_key) EXPECT_TRUE(same_screen(seen, expected));
@@ -192,15 +196,25 @@ void expect_refused(fake_firmware &firmware, EFI_STATUS status) {
 }
 
 TEST(Firmware, NoGraphicsOutputReturnsTheLocateError) {
+    for (EFI_STATUS status : {EFI_NOT_FOUND, EFI_DEVICE_ERROR}) {
+        fake_firmware firmware(vga_640x480);
+        firmware.locate_status = status;
+        expect_refused(firmware, status);
+    }
+    // Success with no instance handed back is no graphics output either.
     fake_firmware firmware(vga_640x480);
-    firmware.locate_status = EFI_NOT_FOUND;
-    expect_refused(firmware, EFI_NOT_FOUND);
+    firmware.locate_hands_back_null = true;
+    expect_refused(firmware, EFI_UNSUPPORTED);
 }
 
-TEST(Firmware, NoConsoleInputIsUnsupported) {
+TEST(Firmware, NoConsoleInputOrBootServicesIsUnsupported) {
     fake_firmware firmware(vga_640x480);
     firmware.system.ConIn = nullptr;
     expect_refused(firmware, EFI_UNSUPPORTED);
+
+    fake_firmware without_boot_services(vga_640x480);
+    without_boot_services.system.BootServices = nullptr;
+    expect_refused(without_boot_services, EFI_UNSUPPORTED);
 }
 
 TEST(Firmware, GraphicsOutputWithoutModeInformationIsUnsupported) {
