@@ -3,8 +3,8 @@
 # form, ready to enroll in the firmware's signature database. Without them
 # nothing here takes part in the build.
 #
-#   cmake -B build -DSIGNING_KEY=~/.config/uefi-slides/signing.key \
-#                  -DSIGNING_CERT=~/.config/uefi-slides/signing.pem
+#   cmake -B build -DSIGNING_KEY=$HOME/.config/uefi-slides/signing.key \
+#                  -DSIGNING_CERT=$HOME/.config/uefi-slides/signing.pem
 #
 # tools/make-signing-key makes such a pair. A key protected by a passphrase
 # needs SIGNING_KEY_PASSPHRASE_FILE, a file whose first line is the

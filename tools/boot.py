@@ -35,7 +35,6 @@ OVMF_SECURE_CODE = os.path.join(OVMF_DIR, "OVMF_CODE_4M.secboot.fd")
 OVMF_SECURE_VARS = os.path.join(OVMF_DIR, "OVMF_VARS_4M.snakeoil.fd")
 SNAKEOIL_KEY = "/usr/share/ovmf/PkKek-1-snakeoil.key"
 SNAKEOIL_CERT = "/usr/share/ovmf/PkKek-1-snakeoil.pem"
-SNAKEOIL_PASSPHRASE = "snakeoil"
 QEMU = "qemu-system-x86_64"
 QEMU_MODULES = "/usr/lib/x86_64-linux-gnu/qemu"
 # QEMU's default 128 MB is too small to load a 60 MB image.
@@ -246,7 +245,9 @@ class Machine:
 
     def firmware_files(self):
         """The firmware's code and the variable store it starts from."""
-        return (OVMF_SECURE_CODE, OVMF_SECURE_VARS) if self.secure_boot else (OVMF_CODE, OVMF_VARS)
+        if self.secure_boot:
+            return OVMF_SECURE_CODE, OVMF_SECURE_VARS
+        return OVMF_CODE, OVMF_VARS
 
     def __enter__(self):
         return self.start()
