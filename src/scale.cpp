@@ -56,13 +56,19 @@ uint32_t covered(uint32_t count, uint32_t source, uint32_t area) {
     return smaller((uint32_t)((odd_limit + 1) / 2), area);
 }
 
-// The picture column each screen column of the scaled area shows, worked
-// out once per picture drawn: 16 KiB in .bss.
-uint16_t column_map[widest_scaled_mode];
+// The picture columns each pair of screen columns of the scaled area
+// shows, the left one in the low 16 bits: worked out once per picture
+// drawn, so a row costs one table load per two pixels. 16 KiB in .bss.
+uint32_t column_pairs[widest_scaled_mode / 2];
 
 void map_columns(uint32_t columns, uint32_t area_width) {
     nearest_walk walk = start_walk(picture_area_width, area_width);
-    for (uint32_t x = 0; x < columns; ++x, advance(&walk)) column_map[x] = (uint16_t)walk.index;
+    for (uint32_t x = 0; x < columns; ++x, advance(&walk)) {
+        if (x % 2 == 0)
+            column_pairs[x / 2] = walk.index;
+        else
+            column_pairs[x / 2] |= walk.index << 16;
+    }
 }
 
 uint64_t picture_pixel(const uint8_t *row, uint32_t column) {
@@ -70,13 +76,31 @@ uint64_t picture_pixel(const uint8_t *row, uint32_t column) {
 }
 
 // Builds `columns` screen pixels of one scaled row from a picture row, two
-// pixels to a store.
-void scale_row(uint32_t *out, const uint8_t *row, uint32_t columns) {
+// pixels to a store, into `out` and, when `screen` is not null, into that
+// 8-byte aligned framebuffer row as well: the first screen row a picture
+// row covers is written while the row is built.
+void scale_row(uint32_t *out, const uint8_t *row, uint32_t columns, uint8_t *screen) {
     uint64_t *pairs = (uint64_t *)out;
-    uint32_t x = 0;
-    for (; x + 2 <= columns; x += 2)
-        *pairs++ = picture_pixel(row, column_map[x]) | picture_pixel(row, column_map[x + 1]) << 32;
-    if (x < columns) out[x] = (uint32_t)picture_pixel(row, column_map[x]);
+    const uint32_t pair_count = columns / 2;
+    if (screen) {
+        uint64_t *screen_pairs = (uint64_t *)screen;
+        for (uint32_t i = 0; i < pair_count; ++i) {
+            const uint32_t source = column_pairs[i];
+            const uint64_t pair =
+                picture_pixel(row, source & 0xFFFF) | picture_pixel(row, source >> 16) << 32;
+            pairs[i] = pair;
+            screen_pairs[i] = pair;
+        }
+    } else {
+        for (uint32_t i = 0; i < pair_count; ++i) {
+            const uint32_t source = column_pairs[i];
+            pairs[i] = picture_pixel(row, source & 0xFFFF) | picture_pixel(row, source >> 16) << 32;
+        }
+    }
+    if (columns % 2) {
+        out[columns - 1] = (uint32_t)picture_pixel(row, column_pairs[pair_count]);
+        if (screen) ((uint32_t *)screen)[columns - 1] = out[columns - 1];
+    }
 }
 
 // Fills a screen rectangle with black: straight into a linear framebuffer,
@@ -160,11 +184,17 @@ bool scaled_blt(EFI_GRAPHICS_OUTPUT_PROTOCOL *gop, const uint8_t *pixels, uint32
         uint8_t *screen_row = (uint8_t *)(uintptr_t)mode->FrameBufferBase + area.top * pitch +
                               (size_t)area.left * 4;
         for (uint32_t y = 0; y < rows; ++y, advance(&walk), screen_row += pitch) {
-            if (walk.index != built) {
-                scale_row(row_buffer, pixels + walk.index * source_stride, columns);
-                built = walk.index;
+            if (walk.index == built) {
+                copy_bytes(screen_row, row_buffer, row_bytes);
+                continue;
             }
-            copy_bytes(screen_row, row_buffer, row_bytes);
+            // An aligned screen row is written as the row is built; any
+            // other goes through the copy, which aligns its stores.
+            const bool aligned = ((uintptr_t)screen_row & 7) == 0;
+            scale_row(row_buffer, pixels + walk.index * source_stride, columns,
+                      aligned ? screen_row : nullptr);
+            if (!aligned) copy_bytes(screen_row, row_buffer, row_bytes);
+            built = walk.index;
         }
         return true;
     }
@@ -180,7 +210,7 @@ bool scaled_blt(EFI_GRAPHICS_OUTPUT_PROTOCOL *gop, const uint8_t *pixels, uint32
         for (uint32_t i = 0; i < band_rows; ++i, advance(&walk)) {
             uint32_t *slot = row_buffer + (size_t)i * slot_pixels;
             if (walk.index != built) {
-                scale_row(slot, pixels + walk.index * source_stride, columns);
+                scale_row(slot, pixels + walk.index * source_stride, columns, nullptr);
                 built = walk.index;
             } else if (slot != previous) {
                 copy_bytes(slot, previous, row_bytes);
