@@ -19,6 +19,7 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "tools"))
 sys.path.insert(0, os.path.join(HERE, "..", "tests", "firmware"))
 import boot  # noqa: E402
+from deck_common import SLIDE_COUNT  # noqa: E402
 from firmware_suite import MARKER_RGB, WIDTH, HEIGHT, Deck, ScaledScreen  # noqa: E402
 
 TIMEOUT = 300
@@ -134,7 +135,7 @@ def main():
         # Unscaled and scaled image in turn, in the same mode.
         mode = tuple(int(part) for part in args.mode.split("x"))
         scaled = ScaledScreen(args.scale, *mode)
-        keys = min(args.keys, 46)
+        keys = min(args.keys, SLIDE_COUNT - 1)
         off_times, scaled_times = [], []
         for _ in range(args.boots):
             off_times += key_to_screen(args.disk, accel, mode, lambda view: shows(view.rows),

@@ -1,7 +1,8 @@
 // Scaled drawing. Each scaled row is built once in a buffer in ordinary
-// memory and then written whole to every screen row it covers, so the
-// framebuffer is only ever written, in the copy's aligned 8-byte stores,
-// and never read back (on real machines it is often uncached). Modes
+// memory and written whole to every screen row it covers (the first one
+// while it is built, when that row is 8-byte aligned), so the framebuffer
+// is only ever written, in aligned 8-byte stores, and never read back (on
+// real machines it is often uncached). Modes
 // without a blue-green-red linear framebuffer get the same rows through
 // the firmware's Blt, a band of rows per call.
 #include "scale.h"
