@@ -7,6 +7,7 @@ shows as a ratio. Prints figures; checks nothing (the firmware suite does).
 
     bench/firmware_timing.py --disk build/bootdisk.img --pictures build/bgra \\
         --marker-disk build/tests/firmware/marker.img [--boots 3] [--keys 20]
+        [--scaled-disk build/scaled/fill/bootdisk.img --scale fill --mode 1920x1080]
 """
 import argparse
 import os
@@ -18,7 +19,8 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "tools"))
 sys.path.insert(0, os.path.join(HERE, "..", "tests", "firmware"))
 import boot  # noqa: E402
-from firmware_suite import MARKER_RGB, WIDTH, HEIGHT, Deck  # noqa: E402
+from deck_common import SLIDE_COUNT  # noqa: E402
+from firmware_suite import MARKER_RGB, WIDTH, HEIGHT, Deck, ScaledScreen  # noqa: E402
 
 TIMEOUT = 300
 LOADING = 'BdsDxe: loading Boot0001'
@@ -49,6 +51,24 @@ def shows(rows):
     return lambda screen: screen.rows(0, 0, WIDTH, HEIGHT) == rows
 
 
+def shows_scaled(scaled, view):
+    return lambda screen: screen.rgb == scaled.screen(view)
+
+
+def key_to_screen(disk, accel, mode, shows_view, deck, keys):
+    """Boots disk in mode, waits for the first slide, then presses j keys
+    times: the seconds from each key down to the next slide on the screen."""
+    times = []
+    with boot.Machine(disk, vga_size=mode, accel=accel) as machine:
+        wait_until(machine, shows_view(deck.view(0)), machine.started_at, BOOT_POLL)
+        for index in range(1, keys + 1):
+            start = time.monotonic()
+            machine.key_event(["j"], down=True)
+            times.append(wait_until(machine, shows_view(deck.view(index)), start, 0)[0])
+            machine.key_event(["j"], down=False)
+    return times
+
+
 def marked(screen):
     return screen.rows(0, 0, 8, 1)[0] == MARKER_RGB * 8
 
@@ -60,6 +80,10 @@ def main():
     parser.add_argument("--marker-disk", required=True)
     parser.add_argument("--boots", type=int, default=3)
     parser.add_argument("--keys", type=int, default=20)
+    parser.add_argument("--scaled-disk", help="also time keys on this image, built with "
+                        "SLIDE_SCALE=--scale, against --disk, both in --mode")
+    parser.add_argument("--scale", choices=("whole", "fill"), default="fill")
+    parser.add_argument("--mode", default="1920x1080", help="WIDTHxHEIGHT for --scaled-disk")
     args = parser.parse_args()
     deck = Deck(args.pictures)
     accel = "kvm" if boot.kvm_works() else "tcg"
@@ -106,6 +130,21 @@ def main():
     if image_size:
         print("  (BOOTX64.EFI is %.1f MB)" % (image_size / 1e6))
     print("  key down to the next slide on screen:          %s" % figures(key_times))
+
+    if args.scaled_disk:
+        # Unscaled and scaled image in turn, in the same mode.
+        mode = tuple(int(part) for part in args.mode.split("x"))
+        scaled = ScaledScreen(args.scale, *mode)
+        keys = min(args.keys, SLIDE_COUNT - 1)
+        off_times, scaled_times = [], []
+        for _ in range(args.boots):
+            off_times += key_to_screen(args.disk, accel, mode, lambda view: shows(view.rows),
+                                       deck, keys)
+            scaled_times += key_to_screen(args.scaled_disk, accel, mode,
+                                          lambda view: shows_scaled(scaled, view), deck, keys)
+        for scale, times in (("off", off_times), (args.scale, scaled_times)):
+            print("  %-47s %s" % ("key down to the next slide, %s at %s:" % (scale, args.mode),
+                                  figures(times)))
 
 
 if __name__ == "__main__":

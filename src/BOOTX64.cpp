@@ -4,6 +4,13 @@
 
 #include "copy.h"
 #include "img.h"
+#include "scale.h"
+
+// How slides meet the screen, chosen when the image is built
+// (cmake -DSLIDE_SCALE=off|whole|fill passes scale_whole or scale_fill).
+#ifndef SLIDE_SCALE
+#define SLIDE_SCALE scale_off
+#endif
 
 extern "C" const uint8_t _binary_bgra_a_012_efiversion_src_bgra_start[];
 extern "C" const uint8_t _binary_bgra_a_043_graphic_image_blt_src_bgra_start[];
@@ -11,6 +18,7 @@ extern "C" const uint8_t _binary_bgra_a_043_graphic_image_blt_src_bgra_start[];
 namespace {
 
 constexpr int32_t last_slide = img_count - 1;
+constexpr scale_mode slide_scale = SLIDE_SCALE;
 
 // Watchdog codes up to 0xFFFF belong to the firmware.
 constexpr uint64_t watchdog_code = 0x10000;
@@ -66,6 +74,7 @@ void handle_key(presentation *state, CHAR16 key) {
 
 void blt(EFI_GRAPHICS_OUTPUT_PROTOCOL *gop, const uint8_t *pixels, uint32_t width,
          uint32_t height) {
+    if (slide_scale != scale_off && scaled_blt(gop, pixels, width, height, slide_scale)) return;
     const EFI_GRAPHICS_OUTPUT_PROTOCOL_MODE *mode = gop->Mode;
     const EFI_GRAPHICS_OUTPUT_MODE_INFORMATION *info = mode->Info;
     const uint32_t rows = smaller(height, info->VerticalResolution);
@@ -141,6 +150,7 @@ extern "C" EFI_STATUS EFIAPI efi_main(EFI_HANDLE ImageHandle, EFI_SYSTEM_TABLE *
     // The boot manager arms a five-minute watchdog before it starts a boot
     // option; a talk lasts longer. If the call fails the talk goes on anyway.
     boot->SetWatchdogTimer(0, watchdog_code, 0, nullptr);
+    if (slide_scale != scale_off) clear_around_scaled_area(gop, slide_scale);
 
     while (!state.quit) {
         const img_entry *shown = &img[state.current];

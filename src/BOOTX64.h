@@ -22,7 +22,8 @@ struct presentation {
 void handle_key(presentation *state, CHAR16 key);
 
 // Copies a width x height picture of raw BGRA pixels into the top-left
-// corner of the current mode, clipped to the screen.
+// corner of the current mode, clipped to the screen; in an image built
+// with SLIDE_SCALE=whole or fill, scaled into the centre instead (scale.h).
 void blt(EFI_GRAPHICS_OUTPUT_PROTOCOL *gop, const uint8_t *pixels, uint32_t width,
          uint32_t height);
 

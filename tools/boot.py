@@ -6,6 +6,7 @@ PC without writing it to a stick, and the machine the firmware tests drive.
     tools/boot.py build/bootdisk.img --headless      no screen at all (serial console only)
     tools/boot.py DISK --vga-size 800x600            the firmware starts in that mode
     tools/boot.py DISK --virtio-gpu                  a display with no linear framebuffer
+                                                     (--vga-size sets its mode too)
     tools/boot.py DISK --secure-boot                 Secure Boot enforced, Debian's test key in db
 
 Every run gets a fresh copy of the firmware's variable store and boots the
@@ -210,10 +211,12 @@ class Machine:
             # snapshot=on: writes go to a temporary overlay, never the file.
             command += ["-drive", "format=raw,snapshot=on,file=" + self.disk]
         if self.virtio_gpu:
-            command += ["-device", "virtio-gpu-pci"]
+            command += ["-device", "virtio-gpu-pci" + (
+                ",xres=%d,yres=%d" % self.vga_size if self.vga_size else "")]
         elif self.vga_size:
             width, height = self.vga_size
-            command += ["-device", "VGA,xres=%d,yres=%d" % (width, height)]
+            command += ["-device", "VGA,xres=%d,yres=%d%s" % (width, height,
+                                                              _vga_memory(width, height))]
         else:
             command += ["-device", "VGA"]
         if self.display == "vnc":
@@ -342,6 +345,18 @@ class Machine:
             for code in order])
 
 
+def _vga_memory(width, height):
+    """The VGA property that gives the adapter room for a mode larger than
+    its default 16 MB of video memory (2560x1600 and up), or ""."""
+    needed_mb = (width * height * 4 + (1 << 20) - 1) >> 20
+    if needed_mb <= 16:
+        return ""
+    size_mb = 16
+    while size_mb < needed_mb:
+        size_mb *= 2
+    return ",vgamem_mb=%d" % size_mb
+
+
 def missing_packages(secure_boot=False):
     """What is missing to run a machine, as a message; None when all is
     there."""
@@ -410,7 +425,8 @@ def main():
     parser.add_argument("--headless", action="store_true",
                         help="no window and no VNC; the serial console is still shown")
     parser.add_argument("--vga-size", type=_size, metavar="WxH",
-                        help="resolution the firmware starts in (standard VGA adapter)")
+                        help="resolution the firmware starts in (the standard VGA adapter, "
+                             "or the virtio GPU with --virtio-gpu)")
     parser.add_argument("--virtio-gpu", action="store_true",
                         help="a virtio GPU, whose graphics output has no linear framebuffer")
     parser.add_argument("--secure-boot", action="store_true",

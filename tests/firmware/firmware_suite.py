@@ -12,6 +12,8 @@ that is.
 
     firmware_suite.py --disk build/bootdisk.img --pictures build/bgra \\
         --marker-disk build/tests/firmware/marker.img --artifacts DIR [--long]
+        [--scaled --whole-disk build/scaled/whole/bootdisk.img
+         --fill-disk build/scaled/fill/bootdisk.img]
 
 Exit status 0 when every session passes, 1 otherwise; 77 (skipped) for
 --long without FIRMWARE_LONG=1 in the environment.
@@ -160,14 +162,81 @@ def outside_mismatch(screen, reference):
     return (count, "x %d-%d, y %d-%d" % (box[0], box[2], box[1], box[3])) if count else None
 
 
-class Session:
-    """One boot of the presentation and the steps run on it."""
+class ScaledScreen:
+    """The whole screen an image built with SLIDE_SCALE=whole or fill must
+    show on a mode, from the rules: the 640x480 area as a centred
+    rectangle (the largest whole factor, or the largest 4:3 rectangle),
+    each pixel the picture pixel whose centre is nearest, black around."""
 
-    def __init__(self, suite, name, mode=None, virtio_gpu=False):
+    def __init__(self, scale, width, height):
+        if scale == "whole":
+            factor = min(width // WIDTH, height // HEIGHT)
+            area_width, area_height = WIDTH * factor, HEIGHT * factor
+        elif width * 3 >= height * 4:
+            area_width, area_height = height * 4 // 3, height
+        else:
+            area_width, area_height = width, width * 3 // 4
+        self.width, self.height = width, height
+        self.left, self.top = (width - area_width) // 2, (height - area_height) // 2
+        self.area_width, self.area_height = area_width, area_height
+        self.columns = [(2 * x + 1) * WIDTH // (2 * area_width) for x in range(area_width)]
+        self.row_sources = [(2 * y + 1) * HEIGHT // (2 * area_height)
+                            for y in range(area_height)]
+        self.scaled_rows = {}
+        self.screens = {}
+
+    def scaled_row(self, row):
+        if row not in self.scaled_rows:
+            self.scaled_rows[row] = b"".join(row[3 * x:3 * x + 3] for x in self.columns)
+        return self.scaled_rows[row]
+
+    def screen(self, view):
+        """The screen's RGB bytes, rows top to bottom, as a screendump has them."""
+        key = tuple(view.rows)
+        if key not in self.screens:
+            black_row = bytes(self.width * 3)
+            left = bytes(self.left * 3)
+            right = bytes((self.width - self.left - self.area_width) * 3)
+            middle = [left + self.scaled_row(view.rows[y]) + right for y in self.row_sources]
+            self.screens[key] = b"".join(
+                [black_row] * self.top + middle
+                + [black_row] * (self.height - self.top - self.area_height))
+        return self.screens[key]
+
+    def mismatch(self, screen, view):
+        """Pixels that differ from the expected screen, as "count (box)"."""
+        expected = self.screen(view)
+        stride = self.width * 3
+        count, box = 0, None
+        for y in range(self.height):
+            a, b = screen.rgb[y * stride:(y + 1) * stride], expected[y * stride:(y + 1) * stride]
+            if a == b:
+                continue
+            for x in range(0, stride, 3):
+                if a[x:x + 3] != b[x:x + 3]:
+                    count += 1
+                    box = (min(box[0], x // 3), min(box[1], y), max(box[2], x // 3),
+                           max(box[3], y)) if box else (x // 3, y, x // 3, y)
+        if not count:
+            return None
+        return "%d pixels differ from the scaled screen (x %d-%d, y %d-%d; the scaled area " \
+            "is x %d-%d, y %d-%d)" % ((count, box[0], box[2], box[1], box[3], self.left,
+                                       self.left + self.area_width - 1, self.top,
+                                       self.top + self.area_height - 1))
+
+
+class Session:
+    """One boot of the presentation and the steps run on it. A session
+    with a scale boots the image built with that SLIDE_SCALE and compares
+    the whole screen with the scaled one."""
+
+    def __init__(self, suite, name, mode=None, virtio_gpu=False, scale=None):
         self.suite = suite
         self.name = name
         self.vga_size = mode
         self.virtio_gpu = virtio_gpu
+        self.scale = scale
+        self.scaled = ScaledScreen(scale, *mode) if scale else None
         self.machine = None
         self.reference = None
         self.shown = None
@@ -211,6 +280,8 @@ class Session:
     def matches(self, screen, view):
         if self.vga_size and (screen.width, screen.height) != self.vga_size:
             return False
+        if self.scaled:
+            return screen.rgb == self.scaled.screen(view)
         height = min(HEIGHT, screen.height)
         width = min(WIDTH, screen.width)
         seen = screen.rows(0, 0, width, height)
@@ -246,10 +317,13 @@ class Session:
         lines = ["%s: expected %s" % (what, view.label)]
         if reason:
             lines.append("  " + reason)
-        lines.append("  seen: %s" % self.suite.deck.describe(screen))
         if self.vga_size and (screen.width, screen.height) != self.vga_size:
             lines.append("  the screen is %dx%d, not the %dx%d mode asked for" % (
                 (screen.width, screen.height) + self.vga_size))
+        elif self.scaled:
+            lines.append("  " + self.scaled.mismatch(screen, view))
+        else:
+            lines.append("  seen: %s" % self.suite.deck.describe(screen))
         if self.reference is not None:
             off = outside_mismatch(screen, self.reference)
             if off:
@@ -328,10 +402,13 @@ class Session:
     def run(self, steps):
         marker = None
         try:
-            reference_needed = self.vga_size != (WIDTH, HEIGHT)
+            # A scaled screen is known to the last pixel; an unscaled one
+            # keeps the firmware's screen outside the picture.
+            reference_needed = self.vga_size != (WIDTH, HEIGHT) and not self.scale
             if reference_needed:
                 marker = self.machine_for(self.suite.marker_disk).start()
-            self.machine = self.machine_for(self.suite.disk).start()
+            disk = self.suite.scaled_disks[self.scale] if self.scale else self.suite.disk
+            self.machine = self.machine_for(disk).start()
             if marker:
                 self.reference = self.read_reference(marker)
                 marker.close()
@@ -473,6 +550,19 @@ def long_talk(s):
     s.press("k", d.view(1), "k after the idle time")
 
 
+def scaled_steps(s):
+    """A scaled image: the first slide with the firmware's screen cleared
+    around it, a few keys and both listings, every screen checked whole."""
+    d = s.suite.deck
+    s.first_slide()
+    s.press("j", d.view(1))
+    s.press("J", d.view(11))
+    s.press("1", d.view(11, 0))
+    s.press("2", d.view(11, 0, 1), "1 then 2")
+    s.press("k", d.view(10))
+    s.press("l", d.view(SLIDE_COUNT - 1))
+
+
 # (name, steps, VGA size or None for the firmware's default, virtio GPU)
 SESSIONS = [
     ("default-mode", navigation, None, False),
@@ -482,6 +572,14 @@ SESSIONS = [
     ("virtio-gpu", mode_steps, None, True),
 ]
 LONG_SESSIONS = [("long-talk", long_talk, None, False)]
+# (name, steps, mode, virtio GPU, SLIDE_SCALE of the image booted)
+SCALED_SESSIONS = [
+    ("whole-1920x1080", scaled_steps, (1920, 1080), False, "whole"),
+    ("whole-2560x1600", scaled_steps, (2560, 1600), False, "whole"),
+    ("fill-1280x800", scaled_steps, (1280, 800), False, "fill"),
+    ("fill-1920x1080", scaled_steps, (1920, 1080), False, "fill"),
+    ("fill-virtio-gpu", scaled_steps, (1920, 1080), True, "fill"),
+]
 
 
 class Suite:
@@ -489,6 +587,7 @@ class Suite:
         self.disk = args.disk
         self.marker_disk = args.marker_disk
         self.artifacts = args.artifacts
+        self.scaled_disks = {"whole": args.whole_disk, "fill": args.fill_disk}
         self.deck = Deck(args.pictures)
         self.accel = "kvm" if boot.kvm_works() else "tcg"
 
@@ -500,14 +599,20 @@ def main():
     parser.add_argument("--marker-disk", required=True)
     parser.add_argument("--artifacts", required=True, help="folder for failure screenshots")
     parser.add_argument("--long", action="store_true", help="run the long-talk check only")
+    parser.add_argument("--whole-disk", help="boot disk built with SLIDE_SCALE=whole")
+    parser.add_argument("--fill-disk", help="boot disk built with SLIDE_SCALE=fill")
+    parser.add_argument("--scaled", action="store_true",
+                        help="run the sessions of the scaled images only (needs both disks)")
     parser.add_argument("--jobs", type=int, default=min(2, os.cpu_count() or 1))
     parser.add_argument("sessions", nargs="*", help="run only these sessions")
     args = parser.parse_args()
     problem = boot.missing_packages()
     if problem:
         sys.exit(problem)
-    for path in (args.disk, args.marker_disk):
-        if not os.path.isfile(path):
+    if args.scaled and not (args.whole_disk and args.fill_disk):
+        parser.error("--scaled needs --whole-disk and --fill-disk")
+    for path in (args.disk, args.marker_disk, args.whole_disk, args.fill_disk):
+        if path and not os.path.isfile(path):
             sys.exit("%s: missing; build first (cmake --build build)" % path)
 
     if args.long and os.environ.get("FIRMWARE_LONG") != "1":
@@ -517,13 +622,13 @@ def main():
 
     started = time.monotonic()
     suite = Suite(args)
-    chosen = LONG_SESSIONS if args.long else SESSIONS
+    chosen = LONG_SESSIONS if args.long else SCALED_SESSIONS if args.scaled else SESSIONS
     if args.sessions:
-        chosen = [entry for entry in SESSIONS + LONG_SESSIONS if entry[0] in args.sessions]
+        chosen = [entry for entry in SESSIONS + LONG_SESSIONS + SCALED_SESSIONS
+                  if entry[0] in args.sessions]
     say("firmware suite: %d sessions, %s, %d at a time" % (len(chosen), suite.accel.upper(),
                                                           args.jobs))
-    sessions = [(Session(suite, name, mode, virtio), steps)
-                for name, steps, mode, virtio in chosen]
+    sessions = [(Session(suite, *entry[:1], *entry[2:]), entry[1]) for entry in chosen]
     with ThreadPoolExecutor(max_workers=args.jobs) as pool:
         results = list(pool.map(lambda entry: entry[0].run(entry[1]), sessions))
 

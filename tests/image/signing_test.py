@@ -32,6 +32,16 @@ def openssl(*arguments):
                    stdin=subprocess.DEVNULL)
 
 
+def built_setting(name):
+    """A cache entry of the built tree, so that a build of our own makes the
+    same image."""
+    with open(os.path.join(BUILT, "CMakeCache.txt")) as cache:
+        for line in cache:
+            if line.startswith(name + ":"):
+                return line.split("=", 1)[1].rstrip("\n")
+    return ""
+
+
 def from_disk(disk, path):
     """A file's bytes from the EFI system partition of a disk image."""
     result = subprocess.run(["mcopy", "-i", disk + "@@1M", path, "-"], capture_output=True,
@@ -88,6 +98,7 @@ class Signing(unittest.TestCase):
     def configure(self, key="", cert="", passphrase=""):
         return run(["cmake", "-S", SOURCE, "-B", self.build, "-G", "Ninja",
                     "-DDECK_PICTURES=" + os.path.join(BUILT, "bgra"),
+                    "-DSLIDE_SCALE=" + (built_setting("SLIDE_SCALE") or "off"),
                     "-DSIGNING_KEY=" + key, "-DSIGNING_CERT=" + cert,
                     "-DSIGNING_KEY_PASSPHRASE_FILE=" + passphrase])
 
