@@ -1,4 +1,4 @@
-"""tools/deck_common.py: writing a picture set is all or nothing."""
+"""tools/slidedeck/common.py: writing a picture set is all or nothing."""
 import os
 import tempfile
 import unittest

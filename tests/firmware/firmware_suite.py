@@ -27,7 +27,7 @@ from concurrent.futures import ThreadPoolExecutor
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools"))
 import boot  # noqa: E402
-from deck_common import (LISTING_NAMES, SLIDE_COUNT, SLIDE_SIZE, picture_size,  # noqa: E402
+from slidedeck.common import (LISTING_NAMES, SLIDE_COUNT, SLIDE_SIZE, picture_size,  # noqa: E402
                          slide_name)
 
 WIDTH, HEIGHT = SLIDE_SIZE

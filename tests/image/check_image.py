@@ -21,7 +21,7 @@ IMAGE_FILE_RELOCS_STRIPPED = 0x0001
 IMAGE_SCN_MEM_WRITE = 0x80000000
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools"))
-from deck_common import LISTING_NAMES, SLIDE_COUNT, picture_size, slide_name  # noqa: E402
+from slidedeck.common import LISTING_NAMES, SLIDE_COUNT, picture_size, slide_name  # noqa: E402
 
 SLIDES = [slide_name(number) for number in range(1, SLIDE_COUNT + 1)]
 LISTINGS = list(LISTING_NAMES)
