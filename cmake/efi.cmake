@@ -15,12 +15,13 @@ set(EFI_CXX_FLAGS
     -mno-stack-arg-probe -Wall -Wextra -Werror -Werror=global-constructors
     -I${PROJECT_SOURCE_DIR}/src)
 
-# efi_object(SOURCE OBJECT): compiles one C++ unit for UEFI.
+# efi_object(SOURCE OBJECT [FLAG...]): compiles one C++ unit for UEFI, with
+# any further compiler flags given.
 function(efi_object source object)
     get_filename_component(name ${source} NAME)
     add_custom_command(
         OUTPUT ${object}
-        COMMAND ${EFI_CLANG} ${EFI_CXX_FLAGS} -MD -MF ${object}.d -c ${source} -o ${object}
+        COMMAND ${EFI_CLANG} ${EFI_CXX_FLAGS} ${ARGN} -MD -MF ${object}.d -c ${source} -o ${object}
         DEPENDS ${source}
         DEPFILE ${object}.d
         COMMENT "Compiling ${name} for UEFI"
