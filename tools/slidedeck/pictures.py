@@ -128,10 +128,12 @@ def cmake_list(count):
 
 def include_list(count):
     """The list for C++, included wherever the pictures are named: define
-    SLIDE and/or LISTING before the include; it undefines them after."""
+    SLIDE and/or LISTING before the include; it undefines them after. It
+    also defines MAX_SLIDE_COUNT, the most slides a deck may have."""
     lines = ["// The pictures of this build, from tools/slidedeck/pictures.py:",
              "// SLIDE(name, width, height) for each slide in order, then",
              "// LISTING(name, width, height) for the listings of the keys 1 and 2.",
+             "#define MAX_SLIDE_COUNT %d" % MAX_SLIDE_COUNT,
              "#ifndef SLIDE", "#define SLIDE(name, width, height)", "#endif",
              "#ifndef LISTING", "#define LISTING(name, width, height)", "#endif"]
     for name in slide_names(count):
