@@ -76,10 +76,10 @@ def main():
                 # Timed from key down; the image acts on the key down.
                 start = time.monotonic()
                 machine.key_event(["j"], down=True)
-                key_times.append(wait_until(machine, shows(deck.view(index % 47).rows), start,
+                key_times.append(wait_until(machine, shows(deck.view(index % deck.count).rows), start,
                                             0)[0])
                 machine.key_event(["j"], down=False)
-                if index % 47 == 46:
+                if index % deck.count == deck.count - 1:
                     machine.press("h")
                     wait_until(machine, shows(deck.view(0).rows), time.monotonic(), BOOT_POLL)
         with boot.Machine(args.marker_disk, accel=accel) as machine:
