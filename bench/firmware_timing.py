@@ -76,8 +76,8 @@ def main():
                 # Timed from key down; the image acts on the key down.
                 start = time.monotonic()
                 machine.key_event(["j"], down=True)
-                key_times.append(wait_until(machine, shows(deck.view(index % deck.count).rows), start,
-                                            0)[0])
+                shown = shows(deck.view(index % deck.count).rows)
+                key_times.append(wait_until(machine, shown, start, 0)[0])
                 machine.key_event(["j"], down=False)
                 if index % deck.count == deck.count - 1:
                     machine.press("h")

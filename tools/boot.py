@@ -427,7 +427,8 @@ def main():
     # Ctrl-C or a kill ends QEMU with us.
     signal.signal(signal.SIGTERM, lambda *_: sys.exit(1))
     with machine:
-        print("QEMU with %s and %d MiB of memory; Ctrl-C ends it." % (machine.accel.upper(), machine.memory_mb), flush=True)
+        print("QEMU with %s and %d MiB of memory; Ctrl-C ends it."
+              % (machine.accel.upper(), machine.memory_mb), flush=True)
         shown = 0
         try:
             while machine.process.poll() is None:
