@@ -60,7 +60,8 @@ def make_deck(folder, count, seed=0):
         write(os.path.join(folder, slide_name(number) + ".bgra"),
               picture(number, SLIDE_SIZE, seed))
     for index, name in enumerate(LISTING_NAMES):
-        write(os.path.join(folder, name + ".bgra"), picture(1000 + index, picture_size(name), seed))
+        write(os.path.join(folder, name + ".bgra"),
+              picture(1000 + index, picture_size(name), seed))
     write(stamp_path, stamp.encode())
     return folder
 

@@ -14,7 +14,6 @@ from concurrent.futures import ThreadPoolExecutor
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "build"))
-import firmware_suite  # noqa: E402
 from deck_builds import built_deck  # noqa: E402
 from firmware_suite import Deck, Session, boot, say  # noqa: E402
 from slidedeck.pictures import MAX_SLIDE_COUNT  # noqa: E402
