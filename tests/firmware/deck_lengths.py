@@ -1,13 +1,15 @@
 #!/usr/bin/python3
 """Decks of other lengths on OVMF: a 3-slide deck and one of the most
 slides an image takes, generated and built in folders of their own, booted
-side by side. Each session checks the first and the last slide, l, h, J and
-K at both ends and a listing, pixel for pixel.
+side by side. Each image first passes the image checks (tests/image); each
+session then checks the first and the last slide, l, h, J and K at both
+ends and a listing, pixel for pixel.
 
     deck_lengths.py WORK_FOLDER --artifacts DIR
 """
 import argparse
 import os
+import subprocess
 import sys
 import time
 from concurrent.futures import ThreadPoolExecutor
@@ -19,6 +21,7 @@ from firmware_suite import Deck, Session, boot, say  # noqa: E402
 from slidedeck.pictures import MAX_SLIDE_COUNT  # noqa: E402
 
 LENGTHS = (3, MAX_SLIDE_COUNT)
+CHECK_IMAGE = os.path.join(HERE, "..", "image", "check_image.py")
 
 
 def shown_slides(count):
@@ -70,6 +73,12 @@ def main():
         name = "%d-slides" % count
         say("[%s] generating and building the deck" % name)
         pictures, build = built_deck(os.path.abspath(args.work), name, count)
+        check = subprocess.run([sys.executable, CHECK_IMAGE, build.image,
+                                os.path.join(build.folder, "BOOTX64.map"), pictures],
+                               stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
+        if check.returncode != 0:
+            say(check.stdout)
+            sys.exit("[%s] the image checks failed" % name)
         suite = LengthSuite(build.disk, pictures, count, args.artifacts, accel)
         # 640x480: the slide fills the screen, so no firmware screen to compare.
         sessions.append(Session(suite, name, mode=(640, 480)))

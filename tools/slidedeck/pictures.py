@@ -84,7 +84,10 @@ def count_slides(folder):
         files = sorted(n for n in os.listdir(folder) if n.endswith(SUFFIX))
     except OSError as error:
         raise PictureSetError("%s: %s" % (folder, error.strerror)) from None
-    path = lambda name: os.path.join(folder, name + SUFFIX)  # noqa: E731
+
+    def path(name):
+        return os.path.join(folder, name + SUFFIX)
+
     numbers = {}
     for file in files:
         name = file[:-len(SUFFIX)]
