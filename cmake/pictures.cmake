@@ -8,7 +8,7 @@ set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PICTURE_LIST})
 # into FOLDER (pictures.cmake and pictures.inc, the include that the slide
 # table and the viewer are compiled with) and reads it: sets SLIDE_COUNT,
 # PICTURE_NAMES and PICTURE_SIZE_<name> (width height). SOURCE is
-# "--count N", "--count default" or "--folder DIR", a presenter's folder,
+# "--default" or "--folder DIR", a presenter's folder,
 # which is counted and checked; a bad folder stops the configure with the
 # file named, and the earlier list stays as it was.
 macro(picture_list folder)

@@ -5,8 +5,7 @@ a deck has, the two listings and their sizes, and the picture names.
 The build, the image's slide table, the deck tools and the tests all read
 this list: the tools and tests import it, and the build runs
 
-    pictures.py configure (--count N | --count default | --folder FOLDER)
-                --cmake FILE --include FILE
+    pictures.py configure (--default | --folder FOLDER) --cmake FILE --include FILE
 
 which writes the list for CMake (picture names and sizes) and for C++ (an
 include of SLIDE(name, width, height) and LISTING(name, width, height)
@@ -69,12 +68,6 @@ def picture_bytes(name):
     return width * height * 4
 
 
-def check_slide_count(count, what):
-    if not 1 <= count <= MAX_SLIDE_COUNT:
-        raise PictureSetError("%s: %d slides, but a deck has 1 to %d"
-                              % (what, count, MAX_SLIDE_COUNT))
-
-
 def count_slides(folder):
     """The number of slides in FOLDER, after checking that its .bgra files
     are exactly the pictures of a deck: brov_01.bgra up to the last slide
@@ -106,7 +99,9 @@ def count_slides(folder):
         if number not in numbers:
             raise PictureSetError("%s: missing, but %s follows" % (
                 path(slide_name(number)), slide_name(count) + SUFFIX))
-    check_slide_count(count, folder)
+    if count > MAX_SLIDE_COUNT:
+        raise PictureSetError("%s: %d slides, but a deck has 1 to %d"
+                              % (folder, count, MAX_SLIDE_COUNT))
     for name in picture_names(count):
         width, height = picture_size(name)
         expected = picture_bytes(name)
@@ -166,22 +161,18 @@ def main():
     commands = parser.add_subparsers(dest="command", required=True)
     configure = commands.add_parser("configure", help="write the lists for CMake and C++")
     source = configure.add_mutually_exclusive_group(required=True)
-    source.add_argument("--count", help="a number of slides, or 'default'")
+    source.add_argument("--default", action="store_true", help="the default deck's pictures")
     source.add_argument("--folder", help="a presenter's folder of .bgra pictures")
     configure.add_argument("--cmake", required=True, metavar="FILE")
     configure.add_argument("--include", required=True, metavar="FILE")
     args = parser.parse_args()
-    try:
-        if args.folder:
+    count = DEFAULT_SLIDE_COUNT
+    if args.folder:
+        try:
             count = count_slides(args.folder)
-        elif args.count == "default":
-            count = DEFAULT_SLIDE_COUNT
-        else:
-            count = int(args.count)
-            check_slide_count(count, "--count")
-    except (PictureSetError, ValueError) as error:
-        print(error, file=sys.stderr)
-        return 1
+        except PictureSetError as error:
+            print(error, file=sys.stderr)
+            return 1
     write_if_changed(args.cmake, cmake_list(count))
     write_if_changed(args.include, include_list(count))
     return 0
