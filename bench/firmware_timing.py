@@ -19,7 +19,6 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "tools"))
 sys.path.insert(0, os.path.join(HERE, "..", "tests", "firmware"))
 import boot  # noqa: E402
-from deck_common import SLIDE_COUNT  # noqa: E402
 from firmware_suite import MARKER_RGB, WIDTH, HEIGHT, Deck, ScaledScreen  # noqa: E402
 
 TIMEOUT = 300
@@ -100,10 +99,10 @@ def main():
                 # Timed from key down; the image acts on the key down.
                 start = time.monotonic()
                 machine.key_event(["j"], down=True)
-                key_times.append(wait_until(machine, shows(deck.view(index % 47).rows), start,
-                                            0)[0])
+                shown = shows(deck.view(index % deck.count).rows)
+                key_times.append(wait_until(machine, shown, start, 0)[0])
                 machine.key_event(["j"], down=False)
-                if index % 47 == 46:
+                if index % deck.count == deck.count - 1:
                     machine.press("h")
                     wait_until(machine, shows(deck.view(0).rows), time.monotonic(), BOOT_POLL)
         with boot.Machine(args.marker_disk, accel=accel) as machine:
@@ -135,7 +134,7 @@ def main():
         # Unscaled and scaled image in turn, in the same mode.
         mode = tuple(int(part) for part in args.mode.split("x"))
         scaled = ScaledScreen(args.scale, *mode)
-        keys = min(args.keys, SLIDE_COUNT - 1)
+        keys = min(args.keys, deck.count - 1)
         off_times, scaled_times = [], []
         for _ in range(args.boots):
             off_times += key_to_screen(args.disk, accel, mode, lambda view: shows(view.rows),

@@ -15,8 +15,8 @@ set(EFI_CXX_FLAGS
     -mno-stack-arg-probe -Wall -Wextra -Werror -Werror=global-constructors
     -I${PROJECT_SOURCE_DIR}/src)
 
-# efi_object(SOURCE OBJECT [FLAG...]): compiles one C++ unit for UEFI,
-# with any extra compiler flags given.
+# efi_object(SOURCE OBJECT [FLAG...]): compiles one C++ unit for UEFI, with
+# any further compiler flags given.
 function(efi_object source object)
     get_filename_component(name ${source} NAME)
     add_custom_command(

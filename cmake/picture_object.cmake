@@ -1,44 +1,52 @@
 # Turns one raw picture into a COFF object whose symbols are
-# _binary_bgra_NAME_bgra_start/_end/_size. Run in the build folder, which
-# holds bgra/, so that objcopy derives exactly those names from the path.
+# _binary_bgra_NAME_bgra_start, _end and _size, wherever the file lies:
+# a small assembly file takes the bytes in with .incbin.
 #
-# cmake -DSOURCE=... -DNAME=... -DOBJCOPY=... -DOUTPUT=... -P picture_object.cmake
-include(${CMAKE_CURRENT_LIST_DIR}/pictures.cmake)
+# cmake -DSOURCE=... -DNAME=... -DWIDTH=... -DHEIGHT=... -DCLANG=... -DOUTPUT=...
+#       -P picture_object.cmake
 
-set(staged bgra/${NAME}.bgra)
-get_filename_component(source_path "${SOURCE}" ABSOLUTE)
-get_filename_component(staged_path "${staged}" ABSOLUTE)
-
-# A bad picture also takes away what an earlier build made of its
-# predecessor, so nothing stale stands in for it.
-check_picture("${SOURCE}" ${NAME} error)
-if(error)
-    if(NOT source_path STREQUAL staged_path)
-        file(REMOVE "${staged}")
+# A bad picture also takes away the object an earlier build made, so
+# nothing stale stands in for it.
+math(EXPR expected "${WIDTH} * ${HEIGHT} * 4")
+set(error "")
+if(NOT EXISTS "${SOURCE}")
+    set(error "${SOURCE}: missing; it must be a ${WIDTH}x${HEIGHT} raw BGRA picture of ${expected} bytes")
+else()
+    file(SIZE "${SOURCE}" actual)
+    if(NOT actual EQUAL expected)
+        set(error "${SOURCE}: ${actual} bytes, but a ${WIDTH}x${HEIGHT} raw BGRA picture is ${expected} bytes")
     endif()
+endif()
+if(error)
     file(REMOVE "${OUTPUT}")
     message(FATAL_ERROR "${error}")
 endif()
 
-# Stage the picture under bgra/ when it comes from elsewhere. Temporary
-# names and a rename, so an interrupted build leaves nothing that a later
-# one would take as good.
-if(NOT source_path STREQUAL staged_path)
-    file(MAKE_DIRECTORY bgra)
-    file(COPY_FILE "${SOURCE}" "${staged}.tmp")
-    file(RENAME "${staged}.tmp" "${staged}")
-endif()
+# Nothing writes a picture: read-only data ("dr"), aligned for 4-byte
+# pixels and 16-byte copies.
+set(symbol _binary_bgra_${NAME}_bgra)
+string(REPLACE "\\" "\\\\" quoted "${SOURCE}")
+string(REPLACE "\"" "\\\"" quoted "${quoted}")
+file(WRITE "${OUTPUT}.s" "\
+# ${NAME}: ${WIDTH}x${HEIGHT} raw BGRA
+        .section .rdata,\"dr\"
+        .p2align 4
+        .globl ${symbol}_start
+        .globl ${symbol}_end
+        .globl ${symbol}_size
+${symbol}_start:
+        .incbin \"${quoted}\"
+${symbol}_end:
+        .set ${symbol}_size, ${symbol}_end - ${symbol}_start
+")
 
-# objcopy puts the bytes in a writable .data section; nothing writes a
-# picture, so it goes into read-only data, aligned for 4-byte pixels.
+# A temporary name until it is complete, so an interrupted build leaves
+# nothing that a later one would take as good.
 execute_process(
-    COMMAND ${OBJCOPY} -I binary -O pe-x86-64 -B i386:x86-64
-            --rename-section .data=.rdata,alloc,load,readonly,data,contents
-            --set-section-alignment .data=16
-            ${staged} ${OUTPUT}.tmp
+    COMMAND ${CLANG} --target=x86_64-unknown-windows -c "${OUTPUT}.s" -o "${OUTPUT}.tmp"
     RESULT_VARIABLE result)
 if(NOT result EQUAL 0)
-    file(REMOVE ${OUTPUT}.tmp)
-    message(FATAL_ERROR "${staged}: objcopy failed")
+    file(REMOVE "${OUTPUT}.tmp")
+    message(FATAL_ERROR "${SOURCE}: the assembler failed")
 endif()
-file(RENAME ${OUTPUT}.tmp ${OUTPUT})
+file(RENAME "${OUTPUT}.tmp" "${OUTPUT}")

@@ -12,12 +12,11 @@
 #define SLIDE_SCALE scale_off
 #endif
 
-extern "C" const uint8_t _binary_bgra_a_012_efiversion_src_bgra_start[];
-extern "C" const uint8_t _binary_bgra_a_043_graphic_image_blt_src_bgra_start[];
+#define LISTING(name, width, height) extern "C" const uint8_t PICTURE_START(name)[];
+#include "pictures.inc"
 
 namespace {
 
-constexpr int32_t last_slide = img_count - 1;
 constexpr scale_mode slide_scale = SLIDE_SCALE;
 
 // Watchdog codes up to 0xFFFF belong to the firmware.
@@ -27,14 +26,16 @@ uint32_t smaller(uint32_t a, uint32_t b) { return a < b ? a : b; }
 
 }  // namespace
 
+// The listings of the keys 1 and 2, from the build's picture list.
 // Initialised data like img, so the built image shows the sizes the
 // viewer will hand to blt.
 extern const img_entry extra_img[2] = {
-    {640, 389, _binary_bgra_a_012_efiversion_src_bgra_start},
-    {640, 295, _binary_bgra_a_043_graphic_image_blt_src_bgra_start},
+#define LISTING(name, width, height) {width, height, PICTURE_START(name)},
+#include "pictures.inc"
 };
 
-void handle_key(presentation *state, CHAR16 key) {
+void handle_key(presentation *state, CHAR16 key, int32_t slide_count) {
+    const int32_t last_slide = slide_count - 1;
     switch (key) {
     case u'j':
         if (state->current <= last_slide - 1) state->current += 1;
@@ -164,7 +165,7 @@ extern "C" EFI_STATUS EFIAPI efi_main(EFI_HANDLE ImageHandle, EFI_SYSTEM_TABLE *
         while (input->ReadKeyStroke(input, &key) != EFI_SUCCESS) {
             // No key yet, or a device error: ask again at once.
         }
-        handle_key(&state, key.UnicodeChar);
+        handle_key(&state, key.UnicodeChar, img_count);
     }
     return EFI_SUCCESS;
 }

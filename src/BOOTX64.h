@@ -12,14 +12,15 @@ extern const img_entry extra_img[2];
 
 // What the presenter has asked for so far. Lives in efi_main's frame.
 struct presentation {
-    int32_t current;      // index into img of the slide on show, 0..46
+    int32_t current;      // index into img of the slide on show, 0..img_count - 1
     uint8_t quit;         // set by the quit key
     uint8_t show_extra;   // draw extra_img[extra_index] once, on the next pass
     int32_t extra_index;  // which listing: 0 or 1; read only while show_extra is set
 };
 
-// Updates the state for one keystroke's UnicodeChar; unlisted keys do nothing.
-void handle_key(presentation *state, CHAR16 key);
+// Updates the state for one keystroke's UnicodeChar in a deck of
+// slide_count slides (at least 1); unlisted keys do nothing.
+void handle_key(presentation *state, CHAR16 key, int32_t slide_count);
 
 // Copies a width x height picture of raw BGRA pixels into the top-left
 // corner of the current mode, clipped to the screen; in an image built

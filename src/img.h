@@ -1,5 +1,5 @@
-// The pictures linked into the image: the record that describes one, and
-// the slide table of the deck.
+// The pictures linked into the image: the record that describes one, the
+// link name of a picture's bytes, and the slide table of the deck.
 #ifndef IMG_H
 #define IMG_H
 
@@ -11,7 +11,12 @@ struct img_entry {
     const uint8_t *pixels;  // first byte of the picture's raw BGRA pixels
 };
 
-constexpr int img_count = 47;
-extern const img_entry img[img_count];
+// The first byte of picture NAME, linked in from bgra/NAME.bgra.
+#define PICTURE_START(name) _binary_bgra_##name##_bgra_start
+
+// The deck's slides in order, as many as the build's picture list holds
+// (the generated pictures.inc): 47 for the default deck.
+extern const img_entry img[];
+extern const int32_t img_count;
 
 #endif

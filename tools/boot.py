@@ -38,8 +38,11 @@ SNAKEOIL_KEY = "/usr/share/ovmf/PkKek-1-snakeoil.key"
 SNAKEOIL_CERT = "/usr/share/ovmf/PkKek-1-snakeoil.pem"
 QEMU = "qemu-system-x86_64"
 QEMU_MODULES = "/usr/lib/x86_64-linux-gnu/qemu"
-# QEMU's default 128 MB is too small to load a 60 MB image.
-MEMORY_MB = 256
+# The firmware reads the whole image file into memory and then loads it
+# into pages of its own: twice the image, and about 90 MiB OVMF uses itself
+# (the 250-slide image of 295 MiB boots in 680 MiB, not in 672 MiB; the
+# default 57 MiB one in 208 MiB, not in 192 MiB).
+FIRMWARE_MEMORY_MB = 128
 # What OVMF's boot manager writes to the serial console when it reaches the
 # boot options: proof that the firmware ran all its earlier phases.
 BOOT_MANAGER_MARK = "BdsDxe:"
@@ -161,20 +164,30 @@ def key_codes(character):
     raise ValueError("no key code for %r" % character)
 
 
+def memory_for(disk):
+    """Guest memory in MiB for booting the image on DISK: twice the disk's
+    size (the image and nothing much else), with room for the firmware,
+    rounded up to 64 MiB."""
+    mib = 1024 * 1024
+    disk_mib = (os.path.getsize(disk) + mib - 1) // mib
+    return -(-(2 * disk_mib + FIRMWARE_MEMORY_MB) // 64) * 64
+
+
 class Machine:
     """One QEMU run: OVMF, the disk as a snapshot, a QMP socket and the
     serial console in a file. Use as a context manager; it kills QEMU when
     the block ends, whatever happened inside."""
 
     def __init__(self, disk, *, vga_size=None, virtio_gpu=False, accel=None,
-                 display="none", vnc_display=None, memory_mb=MEMORY_MB, secure_boot=False):
+                 display="none", vnc_display=None, memory_mb=None, secure_boot=False):
         self.disk = os.path.abspath(disk) if disk else None
         self.vga_size = vga_size
         self.virtio_gpu = virtio_gpu
         self.accel = accel
         self.display = display
         self.vnc_display = vnc_display
-        self.memory_mb = memory_mb
+        # Enough for the image on the disk, unless given.
+        self.memory_mb = memory_mb or (memory_for(self.disk) if self.disk else FIRMWARE_MEMORY_MB)
         self.secure_boot = secure_boot
         self.process = None
         self.qmp = None
@@ -459,7 +472,8 @@ def main():
     # Ctrl-C or a kill ends QEMU with us.
     signal.signal(signal.SIGTERM, lambda *_: sys.exit(1))
     with machine:
-        print("QEMU with %s; Ctrl-C ends it." % machine.accel.upper(), flush=True)
+        print("QEMU with %s and %d MiB of memory; Ctrl-C ends it."
+              % (machine.accel.upper(), machine.memory_mb), flush=True)
         shown = 0
         try:
             while machine.process.poll() is None:

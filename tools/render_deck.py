@@ -28,8 +28,8 @@ from pygments.lexers import CLexer, CppLexer
 from pygments.styles import get_style_by_name
 from pygments.token import Comment
 
-import deck_common
-from deck_common import SLIDE_COUNT, SLIDE_SIZE, font, slide_name
+from slidedeck import common as deck_common
+from slidedeck.common import SLIDE_COUNT, SLIDE_SIZE, font, slide_name
 
 TALK_NAME = "Slides on bare UEFI firmware"
 # The slide each listing belongs to, by its number, and what it must say.

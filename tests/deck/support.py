@@ -11,7 +11,7 @@ IMPORT_DECK = os.path.join(TOOLS, "import-deck")
 PYTHON = sys.executable
 sys.path.insert(0, TOOLS)
 
-import deck_common  # noqa: E402
+from slidedeck import common as deck_common  # noqa: E402
 
 
 FONT = b"/Resources << /Font << /F1 << /Type /Font /Subtype /Type1 /BaseFont /Helvetica >> >> >>"

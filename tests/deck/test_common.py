@@ -1,5 +1,5 @@
-"""tools/deck_common.py: writing a picture set is all or nothing, and every
-font the tools load comes from a package the install step installs."""
+"""tools/slidedeck/common.py: writing a picture set is all or nothing, and
+every font the tools load comes from a package the install step installs."""
 import os
 import re
 import shutil

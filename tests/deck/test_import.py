@@ -62,7 +62,7 @@ class RoundTrip(ImportCase):
     def test_pdf_pages_keep_their_colours_places_and_order(self):
         pages = [(400, 300, colour, [(25, 50, 100, 60, RED)]) for colour in (GREEN, BLUE, GREY)]
         self.run_ok(self.pdf(pages), "--background", "white")
-        for name in deck_common.picture_names():
+        for name in deck_common.picture_names(3):
             width, height = deck_common.picture_size(name)
             self.assertEqual(os.path.getsize(os.path.join(self.output, name + ".bgra")),
                              width * height * 4)
@@ -113,9 +113,10 @@ class RoundTrip(ImportCase):
         self.assert_colour("a_043_graphic_image_blt_src", 30, 30, ORANGE)
         self.assert_colour("a_043_graphic_image_blt_src", 300, 200, TEAL)
         sheet = Image.open(os.path.join(self.output, deck_common.CONTACT_SHEET)).convert("RGB")
-        # The first thumbnail (160x120 at 8, 28) is the red page, the next a blank slide.
+        # The first thumbnail (160x120 at 8, 28) is the red page, and the
+        # one slide; the sheet's own grey follows.
         self.assertEqual(sheet.getpixel((88, 88)), RED)
-        self.assertEqual(sheet.getpixel((88 + 168, 88)), (0, 0, 0))
+        self.assertEqual(sheet.getpixel((88 + 168, 88)), (64, 64, 64))
 
 
 class PictureModes(ImportCase):
@@ -189,13 +190,22 @@ class PdfWarnings(ImportCase):
 
 
 class SlideCount(ImportCase):
-    def test_short_talk_is_padded_with_blank_slides(self):
+    def test_short_talk_gives_as_many_slides_as_pages(self):
         result = self.run_ok(self.pdf([PAGE] * 3), "--background", "#808080")
-        self.assertIn("added 44 blank slides", result.stdout)
+        self.assertNotIn("blank slides", result.stdout)
         self.assert_colour("brov_03", 320, 240, RED)
-        for number in range(4, 48):
-            with open(os.path.join(self.output, "brov_%02d.bgra" % number), "rb") as f:
-                self.assertEqual(f.read(), bytes(bgra(GREY)) * (640 * 480), number)
+        self.assertEqual(sorted(n for n in os.listdir(self.output) if n.startswith("brov_")),
+                         ["brov_01.bgra", "brov_02.bgra", "brov_03.bgra"])
+
+    def test_talk_longer_than_the_default_deck_is_taken_whole(self):
+        colours = [(n, 255 - n, 7) for n in range(120)]
+        talk = self.pictures({"%d.png" % n: ((4, 3), colour) for n, colour in enumerate(colours)})
+        result = self.run_ok(talk)
+        self.assertIn("120 slides", result.stdout)
+        for number in (1, 99, 100, 120):
+            self.assert_colour(deck_common.slide_name(number), 320, 240, colours[number - 1])
+        self.assertEqual(deck_common.slide_name(100), "brov_100")
+        self.assertFalse(os.path.exists(os.path.join(self.output, "brov_121.bgra")))
 
     def test_full_talk_is_not_padded(self):
         result = self.run_ok(self.pdf([(400, 300, (n * 5, 0, 0), []) for n in range(47)]))
@@ -203,10 +213,10 @@ class SlideCount(ImportCase):
         self.assert_colour("brov_47", 320, 240, (230, 0, 0))
 
     def test_longer_talk_is_refused_with_its_page_count(self):
-        message = self.run_refused(self.pdf([PAGE] * 48))
-        self.assertRegex(message, "talk.pdf: 48 pages.* at most 47")
-        many = self.pictures({"%d.png" % n: ((4, 3), RED) for n in range(50)})
-        self.assertRegex(self.run_refused(many), "talk: 50 pages.* at most 47")
+        message = self.run_refused(self.pdf([PAGE] * 251))
+        self.assertRegex(message, "talk.pdf: 251 pages.* at most 250")
+        many = self.pictures({"%d.png" % n: ((4, 3), RED) for n in range(253)})
+        self.assertRegex(self.run_refused(many), "talk: 253 pages.* at most 250.*leave out 3")
 
 
 class BadInput(ImportCase):
@@ -231,7 +241,7 @@ class BadInput(ImportCase):
             # A stray file is found before the pictures are counted.
             "zz.txt: not a PNG or JPEG picture": lambda: [
                 write(os.path.join(self.pictures({"%d.png" % n: ((4, 3), RED) for n in
-                                                  range(deck_common.SLIDE_COUNT)}), "zz.txt"),
+                                                  range(deck_common.MAX_SLIDE_COUNT)}), "zz.txt"),
                       b"notes") and self.path("talk")],
             "1.gif: a GIF picture; only PNG and JPEG": lambda: [
                 self.pictures({"1.gif": ((4, 3), RED)})],

@@ -29,8 +29,8 @@ from concurrent.futures import ThreadPoolExecutor
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools"))
 import boot  # noqa: E402
-from deck_common import (LISTING_NAMES, SLIDE_COUNT, SLIDE_SIZE, picture_size,  # noqa: E402
-                         slide_name)
+from slidedeck.pictures import (DEFAULT_SLIDE_COUNT, LISTING_NAMES, SLIDE_SIZE,  # noqa: E402
+                                count_slides, picture_size, slide_name)
 
 WIDTH, HEIGHT = SLIDE_SIZE
 # Generous: under TCG on a loaded machine the firmware takes ~10 s to start
@@ -74,15 +74,20 @@ class Picture:
 
 
 class Deck:
-    def __init__(self, folder):
+    """The pictures of FOLDER: every slide, or only those of the indices
+    SHOWN (a long deck need not all be held in memory), by index."""
+
+    def __init__(self, folder, shown=None):
         def picture(label, name):
             return Picture("%s (%s)" % (label, name), os.path.join(folder, name + ".bgra"),
                            *picture_size(name))
-        self.slides = [picture("slide %d" % i, slide_name(i + 1)) for i in range(SLIDE_COUNT)]
+        self.count = count_slides(folder)
+        indices = range(self.count) if shown is None else sorted(set(shown))
+        self.slides = {i: picture("slide %d" % i, slide_name(i + 1)) for i in indices}
         self.listings = [picture("listing %d" % i, name) for i, name in enumerate(LISTING_NAMES)]
         # The comparisons below tell pictures apart by their pixels.
-        contents = [tuple(p.rows) for p in self.slides]
-        if len(set(contents)) != SLIDE_COUNT:
+        contents = [tuple(p.rows) for p in self.slides.values()]
+        if len(set(contents)) != len(contents):
             raise SystemExit("%s: two slides are identical; the suite cannot tell them apart"
                              % folder)
 
@@ -106,7 +111,7 @@ class Deck:
         parts = []
         for _ in range(4):
             best, best_rows = None, set()
-            for picture in self.slides + self.listings:
+            for picture in list(self.slides.values()) + self.listings:
                 rows = {y for y in unexplained
                         if y < len(picture.rows) and picture.rows[y] == seen[y]}
                 if len(rows) > len(best_rows):
@@ -391,7 +396,7 @@ class Session:
         changed = [y for y in range(len(seen)) if seen[y] != view.rows[y][:len(seen[y])]]
         if not changed:
             return None
-        for index, slide in enumerate(self.suite.deck.slides):
+        for index, slide in self.suite.deck.slides.items():
             same = sum(1 for y in changed if seen[y] == slide.rows[y][:len(seen[y])])
             if same * 2 > len(changed) and same > 19:
                 return index
@@ -622,6 +627,10 @@ def main():
 
     started = time.monotonic()
     suite = Suite(args)
+    if suite.deck.count != DEFAULT_SLIDE_COUNT:
+        say("%s: %d slides; these sessions are written for a deck of %d (decks of other "
+            "lengths: deck_lengths.py)" % (args.pictures, suite.deck.count, DEFAULT_SLIDE_COUNT))
+        return SKIPPED
     chosen = LONG_SESSIONS if args.long else SCALED_SESSIONS if args.scaled else SESSIONS
     if args.sessions:
         chosen = [entry for entry in SESSIONS + LONG_SESSIONS + SCALED_SESSIONS

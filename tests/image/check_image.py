@@ -21,9 +21,8 @@ IMAGE_FILE_RELOCS_STRIPPED = 0x0001
 IMAGE_SCN_MEM_WRITE = 0x80000000
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools"))
-from deck_common import LISTING_NAMES, SLIDE_COUNT, picture_size, slide_name  # noqa: E402
+from slidedeck.pictures import LISTING_NAMES, count_slides, picture_size, slide_names  # noqa: E402
 
-SLIDES = [slide_name(number) for number in range(1, SLIDE_COUNT + 1)]
 LISTINGS = list(LISTING_NAMES)
 
 
@@ -92,6 +91,7 @@ class BuiltImage(unittest.TestCase):
     def setUpClass(cls):
         cls.image = PeImage(cls.image_path)
         cls.symbols = read_map(cls.map_path)
+        cls.slides = slide_names(count_slides(cls.bgra_folder))
 
     def address(self, name):
         self.assertIn(name, self.symbols, "%s is not in the linker map" % name)
@@ -127,7 +127,7 @@ class BuiltImage(unittest.TestCase):
                 self.assertEqual(self.image.section_at(value - self.image.image_base)[0], ".text")
 
     def test_every_picture_has_its_size_and_bytes(self):
-        for name in SLIDES + LISTINGS:
+        for name in self.slides + LISTINGS:
             with self.subTest(picture=name):
                 width, height = picture_size(name)
                 symbol = "_binary_bgra_%s_bgra_" % name
@@ -138,6 +138,12 @@ class BuiltImage(unittest.TestCase):
                                     "the image's bytes differ from bgra/%s.bgra" % name)
                 self.assertFalse(self.image.section_at(start)[5] & IMAGE_SCN_MEM_WRITE,
                                  "pictures belong in a read-only section")
+
+    def test_slide_table_has_one_entry_a_slide(self):
+        count = [name for name in self.symbols if re.fullmatch(r"\?img_count@@.*", name)]
+        self.assertEqual(len(count), 1, "img_count is not in the linker map")
+        rva = self.address(count[0]) - self.image.image_base
+        self.assertEqual(struct.unpack("<i", self.image.read(rva, 4))[0], len(self.slides))
 
     def check_table(self, table_name, names):
         """The img_entry table TABLE_NAME holds, in order, each picture of
@@ -155,7 +161,7 @@ class BuiltImage(unittest.TestCase):
                 self.assertEqual(pixels, self.address("_binary_bgra_%s_bgra_start" % name))
 
     def test_slide_table_points_at_the_slides_in_order(self):
-        self.check_table("img", SLIDES)
+        self.check_table("img", self.slides)
 
     def test_listing_table_gives_each_listing_its_size(self):
         self.check_table("extra_img", LISTINGS)

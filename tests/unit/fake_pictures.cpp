@@ -2,40 +2,31 @@
 
 #include <string.h>
 
-// Definitions under the link names the slide table and the viewer refer to.
-#define SLIDE(nn) uint8_t _binary_bgra_brov_##nn##_bgra_start[640 * 480 * 4];
-#define SLIDES(X)                                                                           \
-    X(01) X(02) X(03) X(04) X(05) X(06) X(07) X(08) X(09) X(10) X(11) X(12) X(13) X(14)    \
-    X(15) X(16) X(17) X(18) X(19) X(20) X(21) X(22) X(23) X(24) X(25) X(26) X(27) X(28)    \
-    X(29) X(30) X(31) X(32) X(33) X(34) X(35) X(36) X(37) X(38) X(39) X(40) X(41) X(42)    \
-    X(43) X(44) X(45) X(46) X(47)
+#include "img.h"
+
+// Definitions under the link names the slide table and the viewer refer
+// to, one for each picture of the build's list.
 extern "C" {
-SLIDES(SLIDE)
-uint8_t _binary_bgra_a_012_efiversion_src_bgra_start[640 * 389 * 4];
-uint8_t _binary_bgra_a_043_graphic_image_blt_src_bgra_start[640 * 295 * 4];
+#define SLIDE(name, width, height) uint8_t PICTURE_START(name)[width * height * 4];
+#define LISTING(name, width, height) uint8_t PICTURE_START(name)[width * height * 4];
+#include "pictures.inc"
 }
-#undef SLIDE
 
 namespace {
 
-#define SLIDE(nn) _binary_bgra_brov_##nn##_bgra_start,
-uint8_t *const storage[picture_count] = {
-    SLIDES(SLIDE) _binary_bgra_a_012_efiversion_src_bgra_start,
-    _binary_bgra_a_043_graphic_image_blt_src_bgra_start,
+// Slides in order, then the listings: the numbering of fake_pictures.h.
+const picture_info pictures[] = {
+#define SLIDE(name, width, height) {width, height, PICTURE_START(name)},
+#define LISTING(name, width, height) {width, height, PICTURE_START(name)},
+#include "pictures.inc"
 };
-#undef SLIDE
-
-uint32_t height_of(int number) {
-    if (number == listing_0) return 389;
-    if (number == listing_1) return 295;
-    return 480;
-}
+static_assert(sizeof pictures / sizeof pictures[0] == picture_count, "one entry a picture");
 
 bool fill_all() {
     for (int number = 0; number < picture_count; ++number) {
-        uint8_t *out = storage[number];
-        for (uint32_t y = 0; y < height_of(number); ++y)
-            for (uint32_t x = 0; x < 640; ++x) {
+        uint8_t *out = const_cast<uint8_t *>(pictures[number].pixels);
+        for (uint32_t y = 0; y < pictures[number].height; ++y)
+            for (uint32_t x = 0; x < pictures[number].width; ++x) {
                 uint32_t value = fake_pixel(number, x, y);
                 memcpy(out, &value, 4);
                 out += 4;
@@ -56,6 +47,4 @@ uint32_t fake_pixel(int number, uint32_t x, uint32_t y) {
     return (uint32_t)(number + 1) << 24 | y << 10 | x;
 }
 
-picture_info fake_picture(int number) {
-    return {640, height_of(number), storage[number]};
-}
+picture_info fake_picture(int number) { return pictures[number]; }

@@ -7,11 +7,15 @@
 
 #include <stdint.h>
 
-// Pictures are numbered 0..46 for the slides, 47 and 48 for the listings
-// drawn by the keys 1 and 2.
-constexpr int listing_0 = 47;
-constexpr int listing_1 = 48;
-constexpr int picture_count = 49;
+// Pictures are numbered 0..46 for the slides of the default deck, 47 and
+// 48 for the listings drawn by the keys 1 and 2: the build's list.
+constexpr int slide_count = 0
+#define SLIDE(name, width, height) +1
+#include "pictures.inc"
+    ;
+constexpr int listing_0 = slide_count;
+constexpr int listing_1 = slide_count + 1;
+constexpr int picture_count = slide_count + 2;
 
 struct picture_info {
     uint32_t width;

@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "BOOTX64.h"
 #include "fake_firmware.h"
 #include "fake_pictures.h"
 #include "screen_oracle.h"
@@ -92,6 +93,38 @@ TEST(Navigation, UnlistedKeysOnlyRedraw) {
     expected_screen expected(640, 480);
     expected.paint(0);
     for (const auto &seen : firmware.screen_at_key) EXPECT_TRUE(same_screen(seen, expected));
+}
+
+TEST(Navigation, KeyRulesHoldForEveryDeckLength) {
+    // The last index is the deck's count less one; with one slide every
+    // navigation key stays on it. MAX_SLIDE_COUNT is the largest deck.
+    constexpr int32_t max = MAX_SLIDE_COUNT;
+    struct rule {
+        int32_t slides, from;
+        CHAR16 key;
+        int32_t to;
+    };
+    const rule rules[] = {
+        {1, 0, u'j', 0},   {1, 0, u'k', 0},   {1, 0, u'J', 0},    {1, 0, u'K', 0},
+        {1, 0, u'h', 0},   {1, 0, u'l', 0},
+        {2, 0, u'j', 1},   {2, 1, u'j', 1},   {2, 1, u'k', 0},    {2, 0, u'J', 1},
+        {2, 1, u'J', 1},   {2, 1, u'K', 0},   {2, 0, u'l', 1},    {2, 1, u'h', 0},
+        {11, 0, u'J', 10}, {11, 9, u'J', 10}, {11, 10, u'J', 10}, {11, 10, u'j', 10},
+        {11, 10, u'K', 0}, {11, 0, u'l', 10},
+        {12, 0, u'J', 10}, {12, 1, u'J', 11}, {12, 2, u'J', 11},  {12, 11, u'J', 11},
+        {12, 11, u'K', 1}, {12, 1, u'K', 0},  {12, 11, u'j', 11}, {12, 0, u'l', 11},
+        {max, 238, u'J', 248},     {max, 239, u'J', max - 1},     {max, max - 1, u'J', max - 1},
+        {max, max - 2, u'j', max - 1}, {max, max - 1, u'j', max - 1},
+        {max, max - 1, u'K', max - 11}, {max, 0, u'l', max - 1},  {max, max - 1, u'h', 0},
+    };
+    static_assert(max == 250, "the rows for the largest deck count from 250");
+    for (const rule &r : rules) {
+        presentation state = {r.from, 0, 0, 0};
+        handle_key(&state, r.key, r.slides);
+        EXPECT_EQ(state.current, r.to) << (char)r.key << " from " << r.from << " of "
+                                       << r.slides << " slides";
+        EXPECT_FALSE(state.quit || state.show_extra);
+    }
 }
 
 TEST(Listings, ShowOnceOverTheSlide) {

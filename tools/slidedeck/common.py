@@ -1,7 +1,7 @@
-"""What the deck renderer and the importer share: the picture set the image
-links in (names and sizes), the raw BGRA form of a picture, fitting a
-picture into its frame, the contact sheet, and writing a whole set into a
-folder in one step."""
+"""What the deck renderer and the importer share: the raw BGRA form of a
+picture, fitting a picture into its frame, the contact sheet, writing a
+whole set into a folder in one step, and the fonts. The set's names and
+sizes come from pictures.py."""
 import functools
 import io
 import os
@@ -10,13 +10,11 @@ import tempfile
 
 from PIL import Image, ImageDraw, ImageFont
 
-SLIDE_COUNT = 47
-SLIDE_SIZE = (640, 480)
-LISTING_NAMES = ("a_012_efiversion_src", "a_043_graphic_image_blt_src")
-LISTING_SIZES = {
-    "a_012_efiversion_src": (640, 389),
-    "a_043_graphic_image_blt_src": (640, 295),
-}
+from .pictures import (DEFAULT_SLIDE_COUNT as SLIDE_COUNT, LISTING_NAMES, LISTINGS,  # noqa: F401
+                       MAX_SLIDE_COUNT, SLIDE_SIZE, picture_names, picture_size, slide_name,
+                       slide_names)
+
+LISTING_SIZES = dict(LISTINGS)
 CONTACT_SHEET = "contact-sheet.png"
 
 FONT_FOLDER = "/usr/share/fonts/truetype/dejavu"
@@ -58,17 +56,12 @@ def font(name, size):
                           "(tools/install-deps does)" % (path, FONT_PACKAGES[name])) from None
 
 
-def slide_name(number):
-    """The picture name of slide NUMBER, counting from 1."""
-    return "brov_%02d" % number
-
-
-def picture_names():
-    return [slide_name(n) for n in range(1, SLIDE_COUNT + 1)] + list(LISTING_NAMES)
-
-
-def picture_size(name):
-    return LISTING_SIZES.get(name, SLIDE_SIZE)
+def slide_count(pictures):
+    """How many slides the set PICTURES (name -> picture) holds."""
+    count = 0
+    while slide_name(count + 1) in pictures:
+        count += 1
+    return count
 
 
 def bgra_bytes(image):
@@ -96,13 +89,14 @@ def fit(image, size, background):
 
 
 def contact_sheet(pictures, labels=None):
-    """One picture of the whole set: the 47 slides as numbered thumbnails,
+    """One picture of the whole set: the slides as numbered thumbnails,
     eight to a row, and the two listings at half size below them. LABELS
     adds a word to some slide numbers (number -> text)."""
     labels = labels or {}
     columns, thumb = 8, (160, 120)
     gap, label_height = 8, 20
-    rows = (SLIDE_COUNT + columns - 1) // columns
+    count = slide_count(pictures)
+    rows = (count + columns - 1) // columns
     cell = (thumb[0] + gap, thumb[1] + label_height + gap)
     listing_height = max(h for _, h in LISTING_SIZES.values()) // 2
     width = gap + columns * cell[0]
@@ -111,7 +105,7 @@ def contact_sheet(pictures, labels=None):
     draw = ImageDraw.Draw(sheet)
     label_font = font("DejaVuSans.ttf", 14)
 
-    for number in range(1, SLIDE_COUNT + 1):
+    for number in range(1, count + 1):
         row, column = divmod(number - 1, columns)
         x, y = gap + column * cell[0], gap + row * cell[1]
         label = " ".join(filter(None, [str(number), labels.get(number)]))
@@ -136,7 +130,10 @@ def write_picture_set(folder, pictures, labels=None):
     nothing: the set is built in a temporary folder beside FOLDER and moved
     into place at the end, so an interrupted run never leaves a partial set
     that a build would take."""
-    for name in picture_names():
+    names = picture_names(slide_count(pictures))
+    if set(pictures) != set(names):
+        raise ValueError("not a picture set: %s" % sorted(set(pictures) ^ set(names)))
+    for name in names:
         if pictures[name].size != picture_size(name):
             raise ValueError("%s is %dx%d, must be %dx%d"
                              % ((name,) + pictures[name].size + picture_size(name)))
@@ -149,7 +146,7 @@ def write_picture_set(folder, pictures, labels=None):
         umask = os.umask(0)
         os.umask(umask)
         os.chmod(staging, 0o777 & ~umask)
-        for name in picture_names():
+        for name in names:
             with open(os.path.join(staging, name + ".bgra"), "wb") as out:
                 out.write(bgra_bytes(pictures[name]))
         contact_sheet(pictures, labels).save(os.path.join(staging, CONTACT_SHEET))

@@ -1,0 +1,182 @@
+#!/usr/bin/python3
+"""The pictures the image links in, listed once: the slides' size, how many
+a deck has, the two listings and their sizes, and the picture names.
+
+The build, the image's slide table, the deck tools and the tests all read
+this list: the tools and tests import it, and the build runs
+
+    pictures.py configure (--default | --folder FOLDER) --cmake FILE --include FILE
+
+which writes the list for CMake (picture names and sizes) and for C++ (an
+include of SLIDE(name, width, height) and LISTING(name, width, height)
+lines). With --folder it counts the presenter's brov_NN.bgra files first,
+and refuses a folder with a gap, a stray name or a picture of the wrong
+size, naming the file.
+
+A picture NAME is the raw file NAME.bgra: 4 bytes a pixel (blue, green,
+red, alpha), rows top to bottom, no header. It is linked in under the
+symbols _binary_bgra_NAME_bgra_start, _end and _size.
+"""
+import argparse
+import os
+import re
+import sys
+
+SLIDE_SIZE = (640, 480)
+# The default deck in deck/slides.txt.
+DEFAULT_SLIDE_COUNT = 47
+# The firmware reads the whole image into memory: 250 slides make an image
+# of about 310 MB.
+MAX_SLIDE_COUNT = 250
+# Shown by the keys 1 and 2, in that order.
+LISTINGS = (
+    ("a_012_efiversion_src", (640, 389)),
+    ("a_043_graphic_image_blt_src", (640, 295)),
+)
+LISTING_NAMES = tuple(name for name, _ in LISTINGS)
+
+SLIDE_PREFIX = "brov_"
+SUFFIX = ".bgra"
+
+
+class PictureSetError(Exception):
+    """A folder that is not a picture set; the message names the file."""
+
+
+def slide_name(number):
+    """The picture name of slide NUMBER, counting from 1, with at least two
+    digits: brov_01 .. brov_99, brov_100 .."""
+    return "%s%02d" % (SLIDE_PREFIX, number)
+
+
+def slide_names(count):
+    return [slide_name(number) for number in range(1, count + 1)]
+
+
+def picture_names(count=DEFAULT_SLIDE_COUNT):
+    """Every picture of a deck of COUNT slides: the slides in order, then
+    the listings."""
+    return slide_names(count) + list(LISTING_NAMES)
+
+
+def picture_size(name):
+    return dict(LISTINGS).get(name, SLIDE_SIZE)
+
+
+def picture_bytes(name):
+    width, height = picture_size(name)
+    return width * height * 4
+
+
+def count_slides(folder):
+    """The number of slides in FOLDER, after checking that its .bgra files
+    are exactly the pictures of a deck: brov_01.bgra up to the last slide
+    with no gap, the two listings, each of its size. Other files (the
+    contact sheet) are left alone."""
+    try:
+        files = sorted(n for n in os.listdir(folder) if n.endswith(SUFFIX))
+    except OSError as error:
+        raise PictureSetError("%s: %s" % (folder, error.strerror)) from None
+
+    def path(name):
+        return os.path.join(folder, name + SUFFIX)
+
+    numbers = {}
+    for file in files:
+        name = file[:-len(SUFFIX)]
+        match = re.fullmatch(re.escape(SLIDE_PREFIX) + r"(\d+)", name)
+        if match and slide_name(int(match.group(1))) == name and int(match.group(1)) > 0:
+            numbers[int(match.group(1))] = name
+        elif name not in LISTING_NAMES:
+            raise PictureSetError(
+                "%s: a name that fits no picture; slides are %s, %s, ... and the "
+                "listings %s" % (path(name), slide_name(1) + SUFFIX, slide_name(2) + SUFFIX,
+                                 " and ".join(n + SUFFIX for n in LISTING_NAMES)))
+    if not numbers:
+        raise PictureSetError("%s: missing; a deck starts with this slide" % path(slide_name(1)))
+    count = max(numbers)
+    for number in range(1, count):
+        if number not in numbers:
+            raise PictureSetError("%s: missing, but %s follows" % (
+                path(slide_name(number)), slide_name(count) + SUFFIX))
+    if count > MAX_SLIDE_COUNT:
+        raise PictureSetError("%s: %d slides, but a deck has 1 to %d"
+                              % (folder, count, MAX_SLIDE_COUNT))
+    for name in picture_names(count):
+        width, height = picture_size(name)
+        expected = picture_bytes(name)
+        if not os.path.isfile(path(name)):
+            raise PictureSetError("%s: missing; it must be a %dx%d raw BGRA picture of %d bytes"
+                                  % (path(name), width, height, expected))
+        actual = os.path.getsize(path(name))
+        if actual != expected:
+            raise PictureSetError("%s: %d bytes, but a %dx%d raw BGRA picture is %d bytes"
+                                  % (path(name), actual, width, height, expected))
+    return count
+
+
+def cmake_list(count):
+    lines = ["# The pictures of this build, from tools/slidedeck/pictures.py.",
+             "set(SLIDE_COUNT %d)" % count,
+             "set(PICTURE_NAMES %s)" % " ".join(picture_names(count))]
+    for name in picture_names(count):
+        lines.append("set(PICTURE_SIZE_%s %d %d)" % ((name,) + picture_size(name)))
+    return "\n".join(lines) + "\n"
+
+
+def include_list(count):
+    """The list for C++, included wherever the pictures are named: define
+    SLIDE and/or LISTING before the include; it undefines them after. It
+    also defines MAX_SLIDE_COUNT, the most slides a deck may have."""
+    lines = ["// The pictures of this build, from tools/slidedeck/pictures.py:",
+             "// SLIDE(name, width, height) for each slide in order, then",
+             "// LISTING(name, width, height) for the listings of the keys 1 and 2.",
+             "#define MAX_SLIDE_COUNT %d" % MAX_SLIDE_COUNT,
+             "#ifndef SLIDE", "#define SLIDE(name, width, height)", "#endif",
+             "#ifndef LISTING", "#define LISTING(name, width, height)", "#endif"]
+    for name in slide_names(count):
+        lines.append("SLIDE(%s, %d, %d)" % ((name,) + picture_size(name)))
+    for name in LISTING_NAMES:
+        lines.append("LISTING(%s, %d, %d)" % ((name,) + picture_size(name)))
+    lines += ["#undef SLIDE", "#undef LISTING"]
+    return "\n".join(lines) + "\n"
+
+
+def write_if_changed(path, text):
+    """Leaves an unchanged file alone, so the build does not redo its work."""
+    try:
+        with open(path) as f:
+            if f.read() == text:
+                return
+    except FileNotFoundError:
+        pass
+    os.makedirs(os.path.dirname(os.path.abspath(path)), exist_ok=True)
+    with open(path + ".tmp", "w") as f:
+        f.write(text)
+    os.replace(path + ".tmp", path)
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
+    commands = parser.add_subparsers(dest="command", required=True)
+    configure = commands.add_parser("configure", help="write the lists for CMake and C++")
+    source = configure.add_mutually_exclusive_group(required=True)
+    source.add_argument("--default", action="store_true", help="the default deck's pictures")
+    source.add_argument("--folder", help="a presenter's folder of .bgra pictures")
+    configure.add_argument("--cmake", required=True, metavar="FILE")
+    configure.add_argument("--include", required=True, metavar="FILE")
+    args = parser.parse_args()
+    count = DEFAULT_SLIDE_COUNT
+    if args.folder:
+        try:
+            count = count_slides(args.folder)
+        except PictureSetError as error:
+            print(error, file=sys.stderr)
+            return 1
+    write_if_changed(args.cmake, cmake_list(count))
+    write_if_changed(args.include, include_list(count))
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
