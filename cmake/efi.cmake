@@ -1,59 +1,90 @@
-# Building EFI applications for x86-64: C++ compiled by clang for the
-# Windows x64 ABI the firmware uses, linked by lld-link into a PE32+ image
-# of the EFI application subsystem, and put on a bootable disk image.
+# Building EFI applications for x86-64 and AArch64: C++ compiled by clang
+# for the Windows ABI of each machine (the one UEFI uses), linked by
+# lld-link into a PE32+ image of the EFI application subsystem, and put on
+# a bootable disk image.
 
 find_program(EFI_CLANG NAMES clang++ clang++-14 REQUIRED)
 find_program(EFI_LLD_LINK NAMES lld-link lld-link-14 REQUIRED)
 
+# ---- Per architecture ---------------------------------------------------
+# Every image is built for each of these, under the name firmware boots
+# from removable media: x64 for x86-64 PCs, aa64 for ARM64 machines.
+set(EFI_ARCHITECTURES x64 aa64)
+set(EFI_BOOT_NAME_x64 BOOTX64)
+set(EFI_BOOT_NAME_aa64 BOOTAA64)
+# The compiler's target and the flags only one machine needs. x86-64: no
+# red zone (interrupt handlers share the stack). AArch64: no unaligned
+# access anywhere, since the framebuffer may be device memory, where one
+# faults; without it the compiler may merge narrow stores into wider ones
+# that are not aligned to their width.
+set(EFI_TARGET_x64 x86_64-unknown-windows)
+set(EFI_TARGET_aa64 aarch64-unknown-windows)
+set(EFI_ARCH_FLAGS_x64 -mno-red-zone)
+set(EFI_ARCH_FLAGS_aa64 -mstrict-align)
+set(EFI_LINK_FLAGS_x64)
+set(EFI_LINK_FLAGS_aa64 /machine:arm64)
+# -------------------------------------------------------------------------
+
 # Freestanding code for the firmware: no exceptions, runtime type data,
-# stack protector, red zone or stack probes; general registers only, since
-# firmware may leave SSE unset up; no global that needs a constructor run.
+# stack protector or stack probes; general registers only, since firmware
+# may leave SSE (or, on AArch64, the FP/SIMD unit) unset up; no global that
+# needs a constructor run.
 set(EFI_CXX_FLAGS
-    --target=x86_64-unknown-windows -std=c++17 -O2 -g0
+    -std=c++17 -O2 -g0
     -ffreestanding -fno-exceptions -fno-rtti -fno-stack-protector
-    -fno-threadsafe-statics -fshort-wchar -mno-red-zone -mgeneral-regs-only
+    -fno-threadsafe-statics -fshort-wchar -mgeneral-regs-only
     -mno-stack-arg-probe -Wall -Wextra -Werror -Werror=global-constructors
     -I${PROJECT_SOURCE_DIR}/src)
 
-# efi_object(SOURCE OBJECT [FLAG...]): compiles one C++ unit for UEFI, with
-# any further compiler flags given.
-function(efi_object source object)
+# efi_object(ARCH SOURCE OBJECT [FLAG...]): compiles one C++ unit for UEFI
+# on ARCH (x64 or aa64), with any further compiler flags given.
+function(efi_object arch source object)
     get_filename_component(name ${source} NAME)
     add_custom_command(
         OUTPUT ${object}
-        COMMAND ${EFI_CLANG} ${EFI_CXX_FLAGS} ${ARGN} -MD -MF ${object}.d -c ${source} -o ${object}
+        COMMAND ${EFI_CLANG} --target=${EFI_TARGET_${arch}} ${EFI_CXX_FLAGS}
+                ${EFI_ARCH_FLAGS_${arch}} ${ARGN} -MD -MF ${object}.d -c ${source} -o ${object}
         DEPENDS ${source}
         DEPFILE ${object}.d
-        COMMENT "Compiling ${name} for UEFI"
+        COMMENT "Compiling ${name} for UEFI (${arch})"
         VERBATIM)
 endfunction()
 
-# efi_application(IMAGE MAP OBJECT...): links the objects into the EFI
-# application IMAGE, entry point efi_main, with the linker's map in MAP.
-# The firmware relocates the image, so it keeps its relocations (no
+# efi_application(ARCH IMAGE MAP OBJECT...): links the objects into the EFI
+# application IMAGE for ARCH, entry point efi_main, with the linker's map in
+# MAP. The firmware relocates the image, so it keeps its relocations (no
 # /fixed); /Brepro leaves out the time stamp, so the same sources give the
 # same bytes. A temporary name until the link succeeds.
-function(efi_application image map)
+function(efi_application arch image map)
     get_filename_component(name ${image} NAME)
     add_custom_command(
         OUTPUT ${image} ${map}
-        COMMAND ${EFI_LLD_LINK} /nologo /subsystem:efi_application /entry:efi_main
-                /nodefaultlib /Brepro /map:${map} /out:${image}.tmp ${ARGN}
+        COMMAND ${EFI_LLD_LINK} /nologo ${EFI_LINK_FLAGS_${arch}} /subsystem:efi_application
+                /entry:efi_main /nodefaultlib /Brepro /map:${map} /out:${image}.tmp ${ARGN}
         COMMAND ${CMAKE_COMMAND} -E rename ${image}.tmp ${image}
         DEPENDS ${ARGN}
         COMMENT "Linking ${name}"
         VERBATIM)
 endfunction()
 
-# boot_disk(IMAGE DISK [CERTIFICATE]): a GPT disk image whose EFI system
-# partition holds IMAGE as EFI/BOOT/BOOTX64.EFI (and the DER certificate
-# as EFI/KEYS/SLIDESDB.CER, when given).
-function(boot_disk image disk)
+# boot_disk(DISK IMAGE... [CERTIFICATE DER]): a GPT disk image whose EFI
+# system partition holds each IMAGE under the removable-media name of its
+# machine (EFI/BOOT/BOOTX64.EFI, EFI/BOOT/BOOTAA64.EFI), and the DER
+# certificate as EFI/KEYS/SLIDESDB.CER, when given.
+function(boot_disk disk)
+    cmake_parse_arguments(PARSE_ARGV 1 disk "" CERTIFICATE "")
+    set(images ${disk_UNPARSED_ARGUMENTS})
+    list(POP_FRONT images first)
+    set(extra)
+    foreach(image ${images})
+        list(APPEND extra --add ${image})
+    endforeach()
     get_filename_component(name ${disk} NAME)
     add_custom_command(
         OUTPUT ${disk}
-        COMMAND ${PROJECT_SOURCE_DIR}/tools/make-disk-image ${image} ${disk} ${ARGN}
-        DEPENDS ${image} ${ARGN} ${PROJECT_SOURCE_DIR}/tools/make-disk-image
+        COMMAND ${PROJECT_SOURCE_DIR}/tools/make-disk-image ${extra} ${first} ${disk}
+                ${disk_CERTIFICATE}
+        DEPENDS ${first} ${images} ${disk_CERTIFICATE} ${PROJECT_SOURCE_DIR}/tools/make-disk-image
         COMMENT "Making the boot disk ${name}"
         VERBATIM)
 endfunction()

@@ -1,9 +1,10 @@
 # Turns one raw picture into a COFF object whose symbols are
 # _binary_bgra_NAME_bgra_start, _end and _size, wherever the file lies:
-# a small assembly file takes the bytes in with .incbin.
+# a small assembly file takes the bytes in with .incbin, assembled by clang
+# for TARGET (the same file and symbols for every machine).
 #
-# cmake -DSOURCE=... -DNAME=... -DWIDTH=... -DHEIGHT=... -DCLANG=... -DOUTPUT=...
-#       -P picture_object.cmake
+# cmake -DSOURCE=... -DNAME=... -DWIDTH=... -DHEIGHT=... -DCLANG=... -DTARGET=...
+#       -DOUTPUT=... -P picture_object.cmake
 
 # A bad picture also takes away the object an earlier build made, so
 # nothing stale stands in for it.
@@ -43,7 +44,7 @@ ${symbol}_end:
 # A temporary name until it is complete, so an interrupted build leaves
 # nothing that a later one would take as good.
 execute_process(
-    COMMAND ${CLANG} --target=x86_64-unknown-windows -c "${OUTPUT}.s" -o "${OUTPUT}.tmp"
+    COMMAND ${CLANG} --target=${TARGET} -c "${OUTPUT}.s" -o "${OUTPUT}.tmp"
     RESULT_VARIABLE result)
 if(NOT result EQUAL 0)
     file(REMOVE "${OUTPUT}.tmp")

@@ -1,5 +1,5 @@
 # Signing for Secure Boot: given a key and its certificate (PEM files), the
-# boot disk holds BOOTX64.EFI signed with them and the certificate in DER
+# boot disk holds BOOTX64.EFI and BOOTAA64.EFI signed with them and the certificate in DER
 # form, ready to enroll in the firmware's signature database. Without them
 # nothing here takes part in the build.
 #
@@ -10,7 +10,7 @@
 # needs SIGNING_KEY_PASSPHRASE_FILE, a file whose first line is the
 # passphrase: the build never asks for one.
 
-set(SIGNING_KEY "" CACHE FILEPATH "Private key (PEM) to sign BOOTX64.EFI with for Secure Boot")
+set(SIGNING_KEY "" CACHE FILEPATH "Private key (PEM) to sign BOOTX64.EFI and BOOTAA64.EFI with for Secure Boot")
 set(SIGNING_CERT "" CACHE FILEPATH "Certificate (PEM) of SIGNING_KEY, put on the boot disk to enroll")
 set(SIGNING_KEY_PASSPHRASE_FILE "" CACHE FILEPATH
     "File whose first line is the passphrase of SIGNING_KEY, when it has one")
@@ -25,20 +25,25 @@ function(passphrase_arguments passphrase_file out)
     endif()
 endfunction()
 
-# signed_boot_disk(IMAGE SIGNED CERTIFICATE_DER DISK KEY CERT [PASSPHRASE_FILE]):
-# signs IMAGE into SIGNED, checked with sbverify, writes CERT in DER form to
-# CERTIFICATE_DER, and makes the boot disk DISK around SIGNED with the
-# certificate beside it (EFI/KEYS/SLIDESDB.CER).
-function(signed_boot_disk image signed der disk key cert)
-    passphrase_arguments("${ARGN}" passphrase)
-    get_filename_component(name ${signed} NAME)
+# signed_boot_disk(DISK DER KEY CERT IMAGES IMAGE... SIGNED SIGNED...
+#                  [PASSPHRASE_FILE FILE]): signs each IMAGE into the SIGNED
+# of the same place in the list, each checked with sbverify, writes CERT in
+# DER form to DER, and makes the boot disk DISK around the signed images
+# with the certificate beside them (EFI/KEYS/SLIDESDB.CER).
+function(signed_boot_disk disk der key cert)
+    cmake_parse_arguments(PARSE_ARGV 4 sign "" PASSPHRASE_FILE "IMAGES;SIGNED")
+    passphrase_arguments("${sign_PASSPHRASE_FILE}" passphrase)
+    set(commands)
+    foreach(image signed IN ZIP_LISTS sign_IMAGES sign_SIGNED)
+        list(APPEND commands COMMAND ${SIGN_EFI} ${passphrase} ${key} ${cert} ${image} ${signed} ${der})
+    endforeach()
     add_custom_command(
-        OUTPUT ${signed} ${der}
-        COMMAND ${SIGN_EFI} ${passphrase} ${key} ${cert} ${image} ${signed} ${der}
-        DEPENDS ${image} ${key} ${cert} ${ARGN} ${SIGN_EFI}
-        COMMENT "Signing ${name} for Secure Boot"
+        OUTPUT ${sign_SIGNED} ${der}
+        ${commands}
+        DEPENDS ${sign_IMAGES} ${key} ${cert} ${sign_PASSPHRASE_FILE} ${SIGN_EFI}
+        COMMENT "Signing for Secure Boot: ${sign_SIGNED}"
         VERBATIM)
-    boot_disk(${signed} ${disk} ${der})
+    boot_disk(${disk} ${sign_SIGNED} CERTIFICATE ${der})
 endfunction()
 
 # At configure time: both files or neither, and a key and certificate that
@@ -61,16 +66,21 @@ if(SIGNING_KEY OR SIGNING_CERT)
     endif()
 endif()
 
-# presenter_boot_disk(IMAGE DISK): the boot disk the presenter writes to a
-# stick. With SIGNING_KEY it holds IMAGE signed (kept beside IMAGE as
-# BOOTX64.signed.EFI) and the certificate (SLIDESDB.CER); without, IMAGE as
-# it is. A disk or signed image made under other signing settings is
+# presenter_boot_disk(DISK IMAGE...): the boot disk the presenter writes to
+# a stick. With SIGNING_KEY it holds each IMAGE signed (kept beside it as
+# NAME.signed.EFI) and the certificate (SLIDESDB.CER); without, the images
+# as they are. A disk or signed image made under other signing settings is
 # removed when they change, so if this build fails before making its own,
 # nothing is left that could be taken for it (an unsigned disk for a
 # signed one).
-function(presenter_boot_disk image disk)
-    get_filename_component(folder ${image} DIRECTORY)
-    set(signed ${folder}/BOOTX64.signed.EFI)
+function(presenter_boot_disk disk)
+    set(images ${ARGN})
+    set(signed_images)
+    foreach(image ${images})
+        get_filename_component(folder ${image} DIRECTORY)
+        get_filename_component(name ${image} NAME_WE)
+        list(APPEND signed_images ${folder}/${name}.signed.EFI)
+    endforeach()
     set(der ${folder}/SLIDESDB.CER)
     # A build folder from before signing existed counts as unsigned.
     set(settings "${SIGNING_KEY}|${SIGNING_CERT}")
@@ -79,13 +89,14 @@ function(presenter_boot_disk image disk)
         set(previous "$CACHE{SIGNING_SETTINGS_BUILT}")
     endif()
     if(NOT previous STREQUAL settings)
-        file(REMOVE ${disk} ${signed} ${der})
+        file(REMOVE ${disk} ${signed_images} ${der})
     endif()
     set(SIGNING_SETTINGS_BUILT "${settings}" CACHE INTERNAL "SIGNING_KEY|SIGNING_CERT of the last configure")
     if(SIGNING_KEY)
-        signed_boot_disk(${image} ${signed} ${der} ${disk} ${SIGNING_KEY} ${SIGNING_CERT}
-                         ${SIGNING_KEY_PASSPHRASE_FILE})
+        signed_boot_disk(${disk} ${der} ${SIGNING_KEY} ${SIGNING_CERT}
+                         IMAGES ${images} SIGNED ${signed_images}
+                         PASSPHRASE_FILE ${SIGNING_KEY_PASSPHRASE_FILE})
     else()
-        boot_disk(${image} ${disk})
+        boot_disk(${disk} ${images})
     endif()
 endfunction()

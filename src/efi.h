@@ -1,18 +1,29 @@
 // The UEFI records and services this program touches, under the names the
-// UEFI standard gives them and laid out as it defines them for x86-64.
+// UEFI standard gives them and laid out as it defines them for 64-bit
+// machines (x86-64 and AArch64 share every layout).
 // Members the program never uses are kept as untyped pointers so that the
 // offsets of the ones it does use stay right; the static assertions below
 // pin every offset the code relies on.
 //
-// The same header serves the EFI image and the host tests: EFIAPI selects
-// the Microsoft x64 calling convention the firmware uses, on both targets.
+// The same header serves the EFI images and the host tests.
 #ifndef EFI_H
 #define EFI_H
 
 #include <stddef.h>
 #include <stdint.h>
 
+// ---- Per architecture: the firmware's calling convention ---------------
+// x86-64 firmware calls and is called with the Microsoft x64 convention,
+// which the host tests (x86-64 Linux) must select as well. AArch64
+// firmware uses the platform's plain AAPCS64 convention, the compiler's
+// default there.
+#if defined(__x86_64__)
 #define EFIAPI __attribute__((ms_abi))
+#elif defined(__aarch64__)
+#define EFIAPI
+#else
+#error "UEFI images are built for x86-64 and AArch64 only"
+#endif
 
 typedef uint64_t UINTN;
 typedef uint64_t EFI_STATUS;
@@ -21,7 +32,7 @@ typedef void *EFI_HANDLE;
 typedef void *EFI_EVENT;
 typedef char16_t CHAR16;
 
-static_assert(sizeof(void *) == 8, "x86-64 only");
+static_assert(sizeof(void *) == 8, "64-bit machines only");
 static_assert(sizeof(CHAR16) == 2, "UEFI characters are UCS-2");
 
 // Status codes: errors have the top bit set.

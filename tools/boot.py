@@ -1,6 +1,7 @@
 #!/usr/bin/python3
-"""Boots a disk image under OVMF in QEMU: the way to present the deck on a
-PC without writing it to a stick, and the machine the firmware tests drive.
+"""Boots a disk image under OVMF (x86-64) or AAVMF (ARM64) in QEMU: the way
+to present the deck without writing it to a stick, and the machines the
+firmware tests drive.
 
     tools/boot.py build/bootdisk.img                 a window, or VNC without a display
     tools/boot.py build/bootdisk.img --headless      no screen at all (serial console only)
@@ -8,10 +9,14 @@ PC without writing it to a stick, and the machine the firmware tests drive.
     tools/boot.py DISK --virtio-gpu                  a display with no linear framebuffer
                                                      (--vga-size sets its mode too)
     tools/boot.py DISK --secure-boot                 Secure Boot enforced, Debian's test key in db
+    tools/boot.py DISK --arch aa64                   an ARM64 machine (QEMU's virt board, AAVMF,
+                                                     ramfb or with --virtio-gpu a virtio GPU,
+                                                     USB keyboard)
 
 Every run gets a fresh copy of the firmware's variable store and boots the
 disk as a snapshot, so the image file is never written. KVM is used when it
-really runs the firmware, TCG otherwise.
+really runs the firmware, TCG otherwise (always TCG for ARM64 on an x86-64
+host).
 """
 import argparse
 import json
@@ -38,6 +43,16 @@ SNAKEOIL_KEY = "/usr/share/ovmf/PkKek-1-snakeoil.key"
 SNAKEOIL_CERT = "/usr/share/ovmf/PkKek-1-snakeoil.pem"
 QEMU = "qemu-system-x86_64"
 QEMU_MODULES = "/usr/lib/x86_64-linux-gnu/qemu"
+# ARM64: QEMU's virt board with Debian's build of the same firmware for it.
+AAVMF_DIR = "/usr/share/AAVMF"
+AAVMF_CODE = os.path.join(AAVMF_DIR, "AAVMF_CODE.fd")
+AAVMF_VARS = os.path.join(AAVMF_DIR, "AAVMF_VARS.fd")
+QEMU_AA64 = "qemu-system-aarch64"
+# A 64-bit core QEMU emulates quickly (max adds features, such as pointer
+# authentication, that cost time under TCG and the image does not use).
+AA64_CPU = "cortex-a57"
+# The machines a disk boots on, by the name of their removable-media file.
+ARCHITECTURES = ("x64", "aa64")
 # The firmware reads the whole image file into memory and then loads it
 # into pages of its own: twice the image, and about 90 MiB OVMF uses itself
 # (the 250-slide image of 295 MiB boots in 680 MiB, not in 672 MiB; the
@@ -179,7 +194,13 @@ class Machine:
     the block ends, whatever happened inside."""
 
     def __init__(self, disk, *, vga_size=None, virtio_gpu=False, accel=None,
-                 display="none", vnc_display=None, memory_mb=None, secure_boot=False):
+                 display="none", vnc_display=None, memory_mb=None, secure_boot=False,
+                 arch="x64"):
+        if arch not in ARCHITECTURES:
+            raise ValueError("arch must be one of %s" % ", ".join(ARCHITECTURES))
+        if arch == "aa64" and secure_boot:
+            raise ValueError("Secure Boot is set up for OVMF (x64) only")
+        self.arch = arch
         self.disk = os.path.abspath(disk) if disk else None
         self.vga_size = vga_size
         self.virtio_gpu = virtio_gpu
@@ -205,9 +226,12 @@ class Machine:
 
     def command_line(self):
         vars_copy = os.path.join(self.workdir, "vars.fd")
-        command = [
-            QEMU, "-nodefaults", "-no-user-config",
-            "-machine", "q35,accel=" + self.accel,
+        if self.arch == "aa64":
+            command = [QEMU_AA64, "-nodefaults", "-no-user-config",
+                       "-machine", "virt,accel=" + self.accel, "-cpu", AA64_CPU]
+        else:
+            command = [QEMU, "-nodefaults", "-no-user-config", "-machine", "q35,accel=" + self.accel]
+        command += [
             "-m", str(self.memory_mb),
             "-drive", "if=pflash,format=raw,readonly=on,file=" + self.firmware_files()[0],
             "-drive", "if=pflash,format=raw,file=" + vars_copy,
@@ -215,6 +239,12 @@ class Machine:
             "-serial", "file:" + self.serial_path,
             "-qmp", "unix:%s,server=on,wait=off" % os.path.join(self.workdir, "qmp.sock"),
         ]
+        if self.arch == "aa64":
+            # The virt board has no PS/2: keys come from a USB keyboard.
+            # menu=on with splash-time=0 skips the firmware's five-second
+            # wait for a key before it boots.
+            command += ["-device", "qemu-xhci", "-device", "usb-kbd",
+                        "-boot", "menu=on,splash-time=0"]
         if self.secure_boot:
             # Only code running in SMM may write the variable store, so
             # nothing the firmware starts can switch Secure Boot off.
@@ -226,6 +256,10 @@ class Machine:
         if self.virtio_gpu:
             command += ["-device", "virtio-gpu-pci" + (
                 ",xres=%d,yres=%d" % self.vga_size if self.vga_size else "")]
+        elif self.arch == "aa64":
+            # The firmware's only linear framebuffer on the virt board:
+            # 800x600, blue-green-red.
+            command += ["-device", "ramfb"]
         elif self.vga_size:
             width, height = self.vga_size
             command += ["-device", "VGA,xres=%d,yres=%d%s" % (width, height,
@@ -240,7 +274,7 @@ class Machine:
 
     def start(self):
         if self.accel is None:
-            self.accel = "kvm" if kvm_works() else "tcg"
+            self.accel = "kvm" if self.arch == "x64" and kvm_works() else "tcg"
         self.workdir = tempfile.mkdtemp(prefix="boot.")
         shutil.copyfile(self.firmware_files()[1], os.path.join(self.workdir, "vars.fd"))
         command = self.command_line()
@@ -261,6 +295,8 @@ class Machine:
 
     def firmware_files(self):
         """The firmware's code and the variable store it starts from."""
+        if self.arch == "aa64":
+            return AAVMF_CODE, AAVMF_VARS
         if self.secure_boot:
             return OVMF_SECURE_CODE, OVMF_SECURE_VARS
         return OVMF_CODE, OVMF_VARS
@@ -370,18 +406,23 @@ def _vga_memory(width, height):
     return ",vgamem_mb=%d" % size_mb
 
 
-def missing_packages(secure_boot=False):
+def missing_packages(secure_boot=False, arch="x64"):
     """What is missing to run a machine, as a message; None when all is
     there."""
     missing = []
-    if not shutil.which(QEMU):
-        missing.append("%s (Debian package qemu-system-x86)" % QEMU)
-    firmware = (OVMF_CODE, OVMF_VARS)
+    if arch == "aa64":
+        emulator, firmware = (QEMU_AA64, "qemu-system-arm"), (AAVMF_CODE, AAVMF_VARS)
+        firmware_package = "qemu-efi-aarch64"
+    else:
+        emulator, firmware = (QEMU, "qemu-system-x86"), (OVMF_CODE, OVMF_VARS)
+        firmware_package = "ovmf"
+    if not shutil.which(emulator[0]):
+        missing.append("%s (Debian package %s)" % emulator)
     if secure_boot:
         firmware += (OVMF_SECURE_CODE, OVMF_SECURE_VARS, SNAKEOIL_KEY, SNAKEOIL_CERT)
     for path in firmware:
         if not os.path.isfile(path):
-            missing.append("%s (Debian package ovmf)" % path)
+            missing.append("%s (Debian package %s)" % (path, firmware_package))
     if not missing:
         return None
     return "missing: %s; tools/install-deps installs them" % ", ".join(missing)
@@ -442,6 +483,9 @@ def main():
                              "or the virtio GPU with --virtio-gpu)")
     parser.add_argument("--virtio-gpu", action="store_true",
                         help="a virtio GPU, whose graphics output has no linear framebuffer")
+    parser.add_argument("--arch", choices=ARCHITECTURES, default="x64",
+                        help="the machine: x64 (a PC with OVMF, the default) or aa64 (QEMU's "
+                             "ARM64 virt board with AAVMF; ramfb at 800x600 unless --virtio-gpu)")
     parser.add_argument("--secure-boot", action="store_true",
                         help="Secure Boot enforced, with Debian's test certificate in db: only "
                              "images signed with %s boot" % SNAKEOIL_KEY)
@@ -449,13 +493,20 @@ def main():
     args = parser.parse_args()
     if not os.path.isfile(args.disk):
         parser.error("%s: no such file (build it first: cmake --build build)" % args.disk)
+    if args.arch == "aa64":
+        if args.secure_boot:
+            parser.error("--secure-boot is set up for --arch x64 (OVMF) only")
+        if args.vga_size and not args.virtio_gpu:
+            parser.error("--vga-size on --arch aa64 needs --virtio-gpu (ramfb is 800x600)")
+        if args.accel == "kvm":
+            parser.error("--arch aa64 runs under TCG only on this machine")
 
-    problem = missing_packages(args.secure_boot)
+    problem = missing_packages(args.secure_boot, args.arch)
     if problem:
         sys.exit(problem)
     accel = None if args.accel == "auto" else args.accel
     machine = Machine(args.disk, vga_size=args.vga_size, virtio_gpu=args.virtio_gpu, accel=accel,
-                      secure_boot=args.secure_boot)
+                      secure_boot=args.secure_boot, arch=args.arch)
     if args.headless:
         print("Headless: no screen; serial console below.")
     else:

@@ -17,12 +17,12 @@ set(snakeoil_passphrase ${sb}/snakeoil.passphrase)
 file(CONFIGURE OUTPUT ${snakeoil_passphrase} CONTENT "snakeoil\n")
 
 # The image as linked: refused.
-boot_disk(${EFI_IMAGE} ${sb}/unsigned.img)
+boot_disk(${sb}/unsigned.img ${EFI_IMAGE})
 
 # Signed with the test key, through the same steps as a presenter's build:
 # boots.
-signed_boot_disk(${EFI_IMAGE} ${sb}/signed.efi ${sb}/snakeoil.cer ${sb}/signed.img
-                 ${snakeoil_key} ${snakeoil_cert} ${snakeoil_passphrase})
+signed_boot_disk(${sb}/signed.img ${sb}/snakeoil.cer ${snakeoil_key} ${snakeoil_cert}
+                 IMAGES ${EFI_IMAGE} SIGNED ${sb}/signed.efi PASSPHRASE_FILE ${snakeoil_passphrase})
 
 # The signed image with one byte of the first slide changed afterwards:
 # refused.
@@ -33,7 +33,7 @@ add_custom_command(
     DEPENDS ${sb}/signed.efi ${CMAKE_CURRENT_SOURCE_DIR}/change_picture_byte.py
     COMMENT "Changing one picture byte of the signed image"
     VERBATIM)
-boot_disk(${sb}/picture-changed.efi ${sb}/picture-changed.img)
+boot_disk(${sb}/picture-changed.img ${sb}/picture-changed.efi)
 
 # Signed with a throwaway key whose certificate no firmware holds: refused.
 add_custom_command(
@@ -46,8 +46,8 @@ add_custom_command(
     COMMAND ${CMAKE_COMMAND} -E rename ${sb}/other.pem.tmp ${sb}/other.pem
     COMMENT "Making a throwaway signing key"
     VERBATIM)
-signed_boot_disk(${EFI_IMAGE} ${sb}/other.efi ${sb}/other.cer ${sb}/other-key.img
-                 ${sb}/other.key ${sb}/other.pem)
+signed_boot_disk(${sb}/other-key.img ${sb}/other.cer ${sb}/other.key ${sb}/other.pem
+                 IMAGES ${EFI_IMAGE} SIGNED ${sb}/other.efi)
 
 add_custom_target(secure_boot_disks
     DEPENDS ${sb}/unsigned.img ${sb}/signed.img ${sb}/picture-changed.img ${sb}/other-key.img)
