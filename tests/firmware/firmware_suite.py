@@ -1,6 +1,7 @@
 #!/usr/bin/python3
 """The presentation on real UEFI firmware: boots the built disk image under
-OVMF in QEMU, types keys over QMP and compares every screen, pixel for
+OVMF in QEMU (or, with --aa64, the same disk under AAVMF on QEMU's ARM64
+virt board), types keys over QMP and compares every screen, pixel for
 pixel, with what the raw pictures say it must show.
 
 Each session is one boot; its steps run in order on that boot, since each
@@ -14,6 +15,7 @@ that is.
         --marker-disk build/tests/firmware/marker.img --artifacts DIR [--long]
         [--scaled --whole-disk build/scaled/whole/bootdisk.img
          --fill-disk build/scaled/fill/bootdisk.img]
+        [--aa64 --marker-disk-aa64 build/tests/firmware/marker-aa64.img]
 
 Exit status 0 when every session passes, 1 otherwise; 77 (skipped) for
 --long without FIRMWARE_LONG=1 in the environment.
@@ -235,9 +237,10 @@ class Session:
     with a scale boots the image built with that SLIDE_SCALE and compares
     the whole screen with the scaled one."""
 
-    def __init__(self, suite, name, mode=None, virtio_gpu=False, scale=None):
+    def __init__(self, suite, name, mode=None, virtio_gpu=False, scale=None, arch="x64"):
         self.suite = suite
         self.name = name
+        self.arch = arch
         self.vga_size = mode
         self.virtio_gpu = virtio_gpu
         self.scale = scale
@@ -255,7 +258,8 @@ class Session:
 
     def machine_for(self, disk):
         return boot.Machine(disk, vga_size=self.vga_size, virtio_gpu=self.virtio_gpu,
-                            accel=self.suite.accel)
+                            accel=self.suite.accel if self.arch == "x64" else "tcg",
+                            arch=self.arch)
 
     # --- the firmware's own screen -------------------------------------
 
@@ -411,7 +415,7 @@ class Session:
             # keeps the firmware's screen outside the picture.
             reference_needed = self.vga_size != (WIDTH, HEIGHT) and not self.scale
             if reference_needed:
-                marker = self.machine_for(self.suite.marker_disk).start()
+                marker = self.machine_for(self.suite.marker_disks[self.arch]).start()
             disk = self.suite.scaled_disks[self.scale] if self.scale else self.suite.disk
             self.machine = self.machine_for(disk).start()
             if marker:
@@ -565,7 +569,33 @@ def scaled_steps(s):
     s.press("1", d.view(11, 0))
     s.press("2", d.view(11, 0, 1), "1 then 2")
     s.press("k", d.view(10))
-    s.press("l", d.view(SLIDE_COUNT - 1))
+    s.press("l", d.view(d.count - 1))
+
+
+def aavmf_ramfb(s):
+    """AAVMF's linear framebuffer (ramfb, 800x600) and the USB keyboard: the
+    first slide, both ends of the deck, both listings, q."""
+    d = s.suite.deck
+    last = d.count - 1
+    s.first_slide()
+    s.press("k", d.view(0), "k at the first slide")
+    s.press("j", d.view(1), "j after k at the first slide")
+    s.press("l", d.view(last))
+    s.press("j", d.view(last), "j at the last slide")
+    s.press("K", d.view(last - 10), "K from the last slide")
+    s.press("J", d.view(last), "J to the last slide")
+    s.press("1", d.view(last, 0))
+    s.press("2", d.view(last, 0, 1), "1 then 2")
+    s.press("h", d.view(0))
+    s.quit()
+
+
+def aavmf_virtio_gpu(s):
+    """AAVMF's virtio GPU, whose graphics output has no linear framebuffer:
+    the first slide and a listing through the firmware's Blt."""
+    d = s.suite.deck
+    s.first_slide()
+    s.press("2", d.view(0, 1))
 
 
 # (name, steps, VGA size or None for the firmware's default, virtio GPU)
@@ -587,10 +617,19 @@ SCALED_SESSIONS = [
 ]
 
 
+# The same boot disk as the sessions above, on QEMU's ARM64 virt board with
+# AAVMF: (name, steps, VGA size, virtio GPU). Under TCG an ARM64 machine is
+# slow, so they are few.
+AA64_SESSIONS = [
+    ("aavmf-ramfb", aavmf_ramfb, None, False),
+    ("aavmf-virtio-gpu", aavmf_virtio_gpu, None, True),
+]
+
+
 class Suite:
     def __init__(self, args):
         self.disk = args.disk
-        self.marker_disk = args.marker_disk
+        self.marker_disks = {"x64": args.marker_disk, "aa64": args.marker_disk_aa64}
         self.artifacts = args.artifacts
         self.scaled_disks = {"whole": args.whole_disk, "fill": args.fill_disk}
         self.deck = Deck(args.pictures)
@@ -608,15 +647,21 @@ def main():
     parser.add_argument("--fill-disk", help="boot disk built with SLIDE_SCALE=fill")
     parser.add_argument("--scaled", action="store_true",
                         help="run the sessions of the scaled images only (needs both disks)")
+    parser.add_argument("--aa64", action="store_true",
+                        help="run the sessions on AAVMF only (needs --marker-disk-aa64)")
+    parser.add_argument("--marker-disk-aa64", help="the marker application's disk for AArch64")
     parser.add_argument("--jobs", type=int, default=min(2, os.cpu_count() or 1))
     parser.add_argument("sessions", nargs="*", help="run only these sessions")
     args = parser.parse_args()
-    problem = boot.missing_packages()
+    problem = boot.missing_packages(arch="aa64" if args.aa64 else "x64")
     if problem:
         sys.exit(problem)
     if args.scaled and not (args.whole_disk and args.fill_disk):
         parser.error("--scaled needs --whole-disk and --fill-disk")
-    for path in (args.disk, args.marker_disk, args.whole_disk, args.fill_disk):
+    if args.aa64 and not args.marker_disk_aa64:
+        parser.error("--aa64 needs --marker-disk-aa64")
+    for path in (args.disk, args.marker_disk, args.whole_disk, args.fill_disk,
+                 args.marker_disk_aa64):
         if path and not os.path.isfile(path):
             sys.exit("%s: missing; build first (cmake --build build)" % path)
 
@@ -631,10 +676,14 @@ def main():
         say("%s: %d slides; these sessions are written for a deck of %d (decks of other "
             "lengths: deck_lengths.py)" % (args.pictures, suite.deck.count, DEFAULT_SLIDE_COUNT))
         return SKIPPED
-    chosen = LONG_SESSIONS if args.long else SCALED_SESSIONS if args.scaled else SESSIONS
+    aa64 = [entry + (None, "aa64") for entry in AA64_SESSIONS]
+    chosen = LONG_SESSIONS if args.long else SCALED_SESSIONS if args.scaled else \
+        aa64 if args.aa64 else SESSIONS
     if args.sessions:
-        chosen = [entry for entry in SESSIONS + LONG_SESSIONS + SCALED_SESSIONS
+        chosen = [entry for entry in SESSIONS + LONG_SESSIONS + SCALED_SESSIONS + aa64
                   if entry[0] in args.sessions]
+    if args.aa64:
+        suite.accel = "tcg"
     say("firmware suite: %d sessions, %s, %d at a time" % (len(chosen), suite.accel.upper(),
                                                           args.jobs))
     sessions = [(Session(suite, *entry[:1], *entry[2:]), entry[1]) for entry in chosen]

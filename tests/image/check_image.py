@@ -3,7 +3,10 @@
 firmware's loader relies on, the entry point, and the pictures and slide
 table inside it, against the linker's map and the raw picture files.
 
-usage: check_image.py BOOTX64.EFI BOOTX64.map BGRA_FOLDER
+usage: check_image.py [--arch x64|aa64] IMAGE.EFI IMAGE.map BGRA_FOLDER
+
+--arch names the machine the image must be for: x64 (BOOTX64.EFI, the
+default) or aa64 (BOOTAA64.EFI).
 """
 import os
 import re
@@ -11,7 +14,8 @@ import struct
 import sys
 import unittest
 
-IMAGE_FILE_MACHINE_AMD64 = 0x8664
+# The PE machine field of each architecture's image.
+MACHINES = {"x64": 0x8664, "aa64": 0xAA64}
 PE32_PLUS_MAGIC = 0x20B
 IMAGE_SUBSYSTEM_EFI_APPLICATION = 10
 IMAGE_DIRECTORY_ENTRY_IMPORT = 1
@@ -86,6 +90,7 @@ def read_map(path):
 
 class BuiltImage(unittest.TestCase):
     image_path = map_path = bgra_folder = None
+    machine = MACHINES["x64"]
 
     @classmethod
     def setUpClass(cls):
@@ -97,8 +102,8 @@ class BuiltImage(unittest.TestCase):
         self.assertIn(name, self.symbols, "%s is not in the linker map" % name)
         return self.symbols[name][0]
 
-    def test_headers_are_an_x86_64_efi_application(self):
-        self.assertEqual(self.image.machine, IMAGE_FILE_MACHINE_AMD64)
+    def test_headers_are_an_efi_application_for_the_machine(self):
+        self.assertEqual(hex(self.image.machine), hex(self.machine))
         self.assertEqual(self.image.magic, PE32_PLUS_MAGIC)
         self.assertEqual(self.image.subsystem, IMAGE_SUBSYSTEM_EFI_APPLICATION)
 
@@ -168,9 +173,15 @@ class BuiltImage(unittest.TestCase):
 
 
 def main():
-    if len(sys.argv) != 4:
+    arguments = sys.argv[1:]
+    if arguments[:1] == ["--arch"]:
+        if len(arguments) < 2 or arguments[1] not in MACHINES:
+            sys.exit(__doc__)
+        BuiltImage.machine = MACHINES[arguments[1]]
+        arguments = arguments[2:]
+    if len(arguments) != 3:
         sys.exit(__doc__)
-    BuiltImage.image_path, BuiltImage.map_path, BuiltImage.bgra_folder = sys.argv[1:]
+    BuiltImage.image_path, BuiltImage.map_path, BuiltImage.bgra_folder = arguments
     unittest.main(argv=sys.argv[:1], verbosity=2)
 
 
