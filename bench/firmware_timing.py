@@ -1,5 +1,6 @@
 #!/usr/bin/python3
-"""How long the presentation takes on OVMF, one machine at a time so the
+"""How long the presentation takes on OVMF (or with --arch aa64 on AAVMF,
+QEMU's ARM64 virt board), one machine at a time so the
 figures are not skewed by other boots: boot to first slide, the firmware's
 load of the image, key to screen; and the same boot for the marker
 application, a few kilobytes, so that the cost of loading the 60 MB image
@@ -7,6 +8,7 @@ shows as a ratio. Prints figures; checks nothing (the firmware suite does).
 
     bench/firmware_timing.py --disk build/bootdisk.img --pictures build/bgra \\
         --marker-disk build/tests/firmware/marker.img [--boots 3] [--keys 20]
+        [--arch aa64]  (with --marker-disk build/tests/firmware/marker-aa64.img)
         [--scaled-disk build/scaled/fill/bootdisk.img --scale fill --mode 1920x1080]
 """
 import argparse
@@ -83,13 +85,15 @@ def main():
                         "SLIDE_SCALE=--scale, against --disk, both in --mode")
     parser.add_argument("--scale", choices=("whole", "fill"), default="fill")
     parser.add_argument("--mode", default="1920x1080", help="WIDTHxHEIGHT for --scaled-disk")
+    parser.add_argument("--arch", choices=boot.ARCHITECTURES, default="x64",
+                        help="x64: OVMF; aa64: AAVMF with ramfb and a USB keyboard")
     args = parser.parse_args()
     deck = Deck(args.pictures)
-    accel = "kvm" if boot.kvm_works() else "tcg"
+    accel = "kvm" if args.arch == "x64" and boot.kvm_works() else "tcg"
 
     image_boots, load_times, key_times, marker_boots, marker_loads = [], [], [], [], []
     for _ in range(args.boots):
-        with boot.Machine(args.disk, accel=accel) as machine:
+        with boot.Machine(args.disk, accel=accel, arch=args.arch) as machine:
             seconds, marks = wait_until(machine, shows(deck.view(0).rows), machine.started_at,
                                         BOOT_POLL)
             image_boots.append(seconds)
@@ -105,7 +109,7 @@ def main():
                 if index % deck.count == deck.count - 1:
                     machine.press("h")
                     wait_until(machine, shows(deck.view(0).rows), time.monotonic(), BOOT_POLL)
-        with boot.Machine(args.marker_disk, accel=accel) as machine:
+        with boot.Machine(args.marker_disk, accel=accel, arch=args.arch) as machine:
             seconds, marks = wait_until(machine, marked, machine.started_at, BOOT_POLL)
             marker_boots.append(seconds)
             if LOADING in marks and STARTING in marks:
@@ -115,9 +119,11 @@ def main():
         return "median %.2f s (min %.2f, max %.2f, %d runs)" % (
             statistics.median(values), min(values), max(values), len(values))
 
-    image_size = os.path.getsize(os.path.join(os.path.dirname(args.disk), "BOOTX64.EFI")) \
-        if os.path.exists(os.path.join(os.path.dirname(args.disk), "BOOTX64.EFI")) else None
-    print("OVMF under QEMU with %s, one machine at a time" % accel.upper())
+    image_name = "BOOTAA64.EFI" if args.arch == "aa64" else "BOOTX64.EFI"
+    image_path = os.path.join(os.path.dirname(args.disk), image_name)
+    image_size = os.path.getsize(image_path) if os.path.exists(image_path) else None
+    print("%s under QEMU with %s, one machine at a time"
+          % ("AAVMF" if args.arch == "aa64" else "OVMF", accel.upper()))
     print("  presentation, QEMU start to first slide:      %s" % figures(image_boots))
     if load_times:
         print("  presentation, boot manager's load of the image: %s" % figures(load_times))
@@ -127,7 +133,8 @@ def main():
     print("  ratio presentation / marker:                   %.2f"
           % (statistics.median(image_boots) / statistics.median(marker_boots)))
     if image_size:
-        print("  (BOOTX64.EFI is %.1f MB)" % (image_size / 1e6))
+        print("  (%s is %.1f MB; the disk %.1f MB)" % (image_name, image_size / 1e6,
+                                                     os.path.getsize(args.disk) / 1e6))
     print("  key down to the next slide on screen:          %s" % figures(key_times))
 
     if args.scaled_disk:

@@ -33,7 +33,9 @@ endfunction()
 function(signed_boot_disk disk der key cert)
     cmake_parse_arguments(PARSE_ARGV 4 sign "" PASSPHRASE_FILE "IMAGES;SIGNED")
     passphrase_arguments("${sign_PASSPHRASE_FILE}" passphrase)
-    set(commands)
+    # All earlier signed images go first, so a failure signing one of them
+    # leaves none behind.
+    set(commands COMMAND ${CMAKE_COMMAND} -E rm -f ${sign_SIGNED} ${der})
     foreach(image signed IN ZIP_LISTS sign_IMAGES sign_SIGNED)
         list(APPEND commands COMMAND ${SIGN_EFI} ${passphrase} ${key} ${cert} ${image} ${signed} ${der})
     endforeach()

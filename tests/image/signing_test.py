@@ -16,7 +16,9 @@ import unittest
 
 SOURCE = BUILT = None
 CERTIFICATE_ON_DISK = "::/EFI/KEYS/SLIDESDB.CER"
-IMAGE_ON_DISK = "::/EFI/BOOT/BOOTX64.EFI"
+IMAGE_ON_DISK = "::/EFI/BOOT/%s.EFI"
+# The build signs the image of each machine.
+IMAGE_NAMES = ("BOOTX64", "BOOTAA64")
 # Enough for a build of the image from ready pictures on a loaded machine.
 COMMAND_TIMEOUT = 240
 
@@ -148,12 +150,15 @@ class Signing(unittest.TestCase):
         built = self.build_disk()
         self.assertEqual(built.returncode, 0, built.stdout + built.stderr)
 
-        disk, signed = self.output("bootdisk.img"), self.output("BOOTX64.signed.EFI")
-        with open(signed, "rb") as image:
-            self.assertTrue(from_disk(disk, IMAGE_ON_DISK) == image.read(),
-                            "the disk's BOOTX64.EFI is not the signed image")
-        self.assertEqual(run(["sbverify", "--cert", cert, signed]).returncode, 0)
-        self.assertNotEqual(run(["sbverify", "--cert", f("other.pem"), signed]).returncode, 0)
+        disk = self.output("bootdisk.img")
+        for name in IMAGE_NAMES:
+            signed = self.output(name + ".signed.EFI")
+            with open(signed, "rb") as image:
+                self.assertTrue(from_disk(disk, IMAGE_ON_DISK % name) == image.read(),
+                                "the disk's %s.EFI is not the signed image" % name)
+            self.assertEqual(run(["sbverify", "--cert", cert, signed]).returncode, 0)
+            self.assertNotEqual(run(["sbverify", "--cert", f("other.pem"), signed]).returncode,
+                                0)
         der = subprocess.run(["openssl", "x509", "-in", cert, "-outform", "DER"],
                              capture_output=True, check=True).stdout
         self.assertTrue(from_disk(disk, CERTIFICATE_ON_DISK) == der,
@@ -165,12 +170,14 @@ class Signing(unittest.TestCase):
         failed = self.build_disk()
         self.assertNotEqual(failed.returncode, 0)
         self.assertIn(cert + ": the certificate expired", failed.stdout + failed.stderr)
-        self.assertFalse(os.path.exists(signed), "a signed image outlived a failed signing")
+        for name in IMAGE_NAMES:
+            self.assertFalse(os.path.exists(self.output(name + ".signed.EFI")),
+                             "a signed image outlived a failed signing")
         self.assertEqual([name for name in os.listdir(self.build) if ".tmp" in name], [])
 
         configured = self.configure()
         self.assertEqual(configured.returncode, 0, configured.stderr)
-        for name in ("bootdisk.img", "BOOTX64.signed.EFI", "SLIDESDB.CER"):
+        for name in ("bootdisk.img", "BOOTX64.signed.EFI", "BOOTAA64.signed.EFI", "SLIDESDB.CER"):
             self.assertFalse(os.path.exists(self.output(name)),
                              "%s from the signed build outlived its settings" % name)
         built = self.build_disk()
@@ -180,7 +187,7 @@ class Signing(unittest.TestCase):
             linked = ours.read()
             self.assertTrue(linked == default.read(), "the unsigned image differs from the "
                             "default build's")
-        self.assertTrue(from_disk(disk, IMAGE_ON_DISK) == linked,
+        self.assertTrue(from_disk(disk, IMAGE_ON_DISK % "BOOTX64") == linked,
                         "the disk's BOOTX64.EFI is not the unsigned image")
         self.assertIsNone(from_disk(disk, CERTIFICATE_ON_DISK))
 
