@@ -15,7 +15,8 @@ that is.
         --marker-disk build/tests/firmware/marker.img --artifacts DIR [--long]
         [--scaled --whole-disk build/scaled/whole/bootdisk.img
          --fill-disk build/scaled/fill/bootdisk.img]
-        [--aa64 --marker-disk-aa64 build/tests/firmware/marker-aa64.img]
+        [--aa64 --marker-disk-aa64 build/tests/firmware/marker-aa64.img
+         --fill-disk build/scaled/fill/bootdisk.img]
 
 Exit status 0 when every session passes, 1 otherwise; 77 (skipped) for
 --long without FIRMWARE_LONG=1 in the environment.
@@ -618,11 +619,13 @@ SCALED_SESSIONS = [
 
 
 # The same boot disk as the sessions above, on QEMU's ARM64 virt board with
-# AAVMF: (name, steps, VGA size, virtio GPU). Under TCG an ARM64 machine is
-# slow, so they are few.
+# AAVMF: (name, steps, mode, virtio GPU, SLIDE_SCALE of the image booted).
+# Under TCG an ARM64 machine is slow, so they are few. ramfb is always
+# 800x600.
 AA64_SESSIONS = [
-    ("aavmf-ramfb", aavmf_ramfb, None, False),
-    ("aavmf-virtio-gpu", aavmf_virtio_gpu, None, True),
+    ("aavmf-ramfb", aavmf_ramfb, None, False, None),
+    ("aavmf-virtio-gpu", aavmf_virtio_gpu, None, True, None),
+    ("aavmf-fill-ramfb", scaled_steps, (800, 600), False, "fill"),
 ]
 
 
@@ -648,7 +651,8 @@ def main():
     parser.add_argument("--scaled", action="store_true",
                         help="run the sessions of the scaled images only (needs both disks)")
     parser.add_argument("--aa64", action="store_true",
-                        help="run the sessions on AAVMF only (needs --marker-disk-aa64)")
+                        help="run the sessions on AAVMF only (needs --marker-disk-aa64 and "
+                             "--fill-disk)")
     parser.add_argument("--marker-disk-aa64", help="the marker application's disk for AArch64")
     parser.add_argument("--jobs", type=int, default=min(2, os.cpu_count() or 1))
     parser.add_argument("sessions", nargs="*", help="run only these sessions")
@@ -658,8 +662,8 @@ def main():
         sys.exit(problem)
     if args.scaled and not (args.whole_disk and args.fill_disk):
         parser.error("--scaled needs --whole-disk and --fill-disk")
-    if args.aa64 and not args.marker_disk_aa64:
-        parser.error("--aa64 needs --marker-disk-aa64")
+    if args.aa64 and not (args.marker_disk_aa64 and args.fill_disk):
+        parser.error("--aa64 needs --marker-disk-aa64 and --fill-disk")
     for path in (args.disk, args.marker_disk, args.whole_disk, args.fill_disk,
                  args.marker_disk_aa64):
         if path and not os.path.isfile(path):
@@ -676,7 +680,7 @@ def main():
         say("%s: %d slides; these sessions are written for a deck of %d (decks of other "
             "lengths: deck_lengths.py)" % (args.pictures, suite.deck.count, DEFAULT_SLIDE_COUNT))
         return SKIPPED
-    aa64 = [entry + (None, "aa64") for entry in AA64_SESSIONS]
+    aa64 = [entry + ("aa64",) for entry in AA64_SESSIONS]
     chosen = LONG_SESSIONS if args.long else SCALED_SESSIONS if args.scaled else \
         aa64 if args.aa64 else SESSIONS
     if args.sessions:
