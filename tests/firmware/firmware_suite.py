@@ -565,7 +565,7 @@ def scaled_steps(s):
     s.press("1", d.view(11, 0))
     s.press("2", d.view(11, 0, 1), "1 then 2")
     s.press("k", d.view(10))
-    s.press("l", d.view(SLIDE_COUNT - 1))
+    s.press("l", d.view(d.count - 1))
 
 
 # (name, steps, VGA size or None for the firmware's default, virtio GPU)
