@@ -54,7 +54,9 @@ class DiskChain(boot.Machine):
     firmware in the order given; each disk's serial number is its label."""
 
     def __init__(self, disks, **options):
-        super().__init__(None, secure_boot=True, **options)
+        # Memory for the largest image; the firmware frees a refused one.
+        memory = max(boot.memory_for(path) for _, path in disks)
+        super().__init__(None, secure_boot=True, memory_mb=memory, **options)
         self.disks = disks
 
     def command_line(self):
