@@ -10,12 +10,22 @@ default) or aa64 (BOOTAA64.EFI).
 """
 import os
 import re
+import shutil
 import struct
+import subprocess
 import sys
 import unittest
 
 # The PE machine field of each architecture's image.
 MACHINES = {"x64": 0x8664, "aa64": 0xAA64}
+# What no instruction of the image may name, by machine: the vector and
+# floating-point registers (firmware may leave that unit off, and U-Boot's
+# x86-64 UEFI does), and on AArch64 the cache-zeroing dc zva, which faults
+# on the device memory a framebuffer may lie in.
+FORBIDDEN = {
+    0x8664: re.compile(r"%[xyz]mm\d"),
+    0xAA64: re.compile(r"\b[vqdsh]\d{1,2}\b|\bdc\s+zva\b"),
+}
 PE32_PLUS_MAGIC = 0x20B
 IMAGE_SUBSYSTEM_EFI_APPLICATION = 10
 IMAGE_DIRECTORY_ENTRY_IMPORT = 1
@@ -106,6 +116,18 @@ class BuiltImage(unittest.TestCase):
         self.assertEqual(hex(self.image.machine), hex(self.machine))
         self.assertEqual(self.image.magic, PE32_PLUS_MAGIC)
         self.assertEqual(self.image.subsystem, IMAGE_SUBSYSTEM_EFI_APPLICATION)
+
+    def test_instructions_use_general_registers_only(self):
+        objdump = shutil.which("llvm-objdump") or shutil.which("llvm-objdump-14")
+        self.assertIsNotNone(objdump, "llvm-objdump is missing (Debian package llvm)")
+        listing = subprocess.run([objdump, "-d", "--no-show-raw-insn", self.image_path],
+                                 capture_output=True, text=True, check=True).stdout
+        instructions = [line.split(":", 1)[1] for line in listing.splitlines()
+                        if re.match(r"\s*[0-9a-f]+:\s", line)]
+        self.assertGreater(len(instructions), 100, "no code disassembled")
+        offending = [text.strip() for text in instructions
+                     if FORBIDDEN[self.machine].search(text)]
+        self.assertEqual(offending, [])
 
     def test_imports_nothing(self):
         for entry in (IMAGE_DIRECTORY_ENTRY_IMPORT, IMAGE_DIRECTORY_ENTRY_DELAY_IMPORT):
