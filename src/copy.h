@@ -86,6 +86,18 @@ static inline void copy_bytes(void *destination, const void *source, size_t coun
             *(aligned_u64 *)out = (uint64_t)halves[0] | (uint64_t)halves[1] << 32;
         }
     }
+#if defined(__x86_64__)
+    // On x86-64 the string move of quadwords makes the same aligned 8-byte
+    // stores where it matters: on an uncached framebuffer the processor runs
+    // it one element at a time. On ordinary memory its fast-string path
+    // keeps pace with the C library's vector memcpy, which a loop of 8-byte
+    // stores does not.
+    if (!copy_aligned_stores_only) {
+        size_t quadwords = count / 8;
+        asm volatile("rep movsq" : "+D"(out), "+S"(in), "+c"(quadwords) : : "memory");
+        count %= 8;
+    }
+#endif
     for (; count >= 8; count -= 8, out += 8, in += 8) *(aligned_u64 *)out = *(const copy_u64 *)in;
     // Tail: what is left, widest first.
     if (count & 4) {
