@@ -84,10 +84,10 @@ uint64_t picture_pixel(const uint8_t *row, uint32_t column) {
 // 8-byte aligned framebuffer row as well: the first screen row a picture
 // row covers is written while the row is built.
 void scale_row(uint32_t *out, const uint8_t *row, uint32_t columns, uint8_t *screen) {
-    uint64_t *pairs = (uint64_t *)out;
+    aligned_u64 *pairs = (aligned_u64 *)out;
     const uint32_t pair_count = columns / 2;
     if (screen) {
-        uint64_t *screen_pairs = (uint64_t *)screen;
+        aligned_u64 *screen_pairs = (aligned_u64 *)screen;
         for (uint32_t i = 0; i < pair_count; ++i) {
             const uint32_t source = column_pairs[i];
             const uint64_t pair =
@@ -103,7 +103,7 @@ void scale_row(uint32_t *out, const uint8_t *row, uint32_t columns, uint8_t *scr
     }
     if (columns % 2) {
         out[columns - 1] = (uint32_t)picture_pixel(row, column_pairs[pair_count]);
-        if (screen) ((uint32_t *)screen)[columns - 1] = out[columns - 1];
+        if (screen) *(aligned_u32 *)(screen + (size_t)(columns - 1) * 4) = out[columns - 1];
     }
 }
 
