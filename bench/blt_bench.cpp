@@ -7,7 +7,11 @@
 #include <vector>
 
 #include "BOOTX64.h"
+#include "options.h"
 #include "scale.h"
+
+// The viewer's options as the default image has them: blt copies 1:1.
+image_options build_options = {scale_off};
 
 namespace {
 

@@ -25,14 +25,16 @@ set(EFI_LINK_FLAGS_x64)
 set(EFI_LINK_FLAGS_aa64 /machine:arm64)
 # -------------------------------------------------------------------------
 
-# Freestanding code for the firmware: no exceptions, runtime type data,
-# stack protector or stack probes; general registers only, since firmware
-# may leave SSE (or, on AArch64, the FP/SIMD unit) unset up; no global that
-# needs a constructor run.
+# Freestanding code for the firmware: no exceptions or runtime type data;
+# general registers only, since firmware may leave SSE (or, on AArch64, the
+# FP/SIMD unit) unset up. The benchmarks compile the viewer for the host
+# with these too, so they time the code the firmware runs.
+set(EFI_CODEGEN_FLAGS -O2 -ffreestanding -fno-exceptions -fno-rtti -mgeneral-regs-only)
+# The rest of a unit for UEFI: no stack protector or stack probes, and no
+# global that needs a constructor run.
 set(EFI_CXX_FLAGS
-    -std=c++17 -O2 -g0
-    -ffreestanding -fno-exceptions -fno-rtti -fno-stack-protector
-    -fno-threadsafe-statics -fshort-wchar -mgeneral-regs-only
+    -std=c++17 -g0 ${EFI_CODEGEN_FLAGS}
+    -fno-stack-protector -fno-threadsafe-statics -fshort-wchar
     -mno-stack-arg-probe -Wall -Wextra -Werror -Werror=global-constructors
     -I${PROJECT_SOURCE_DIR}/src)
 

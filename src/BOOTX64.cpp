@@ -4,20 +4,13 @@
 
 #include "copy.h"
 #include "img.h"
+#include "options.h"
 #include "scale.h"
-
-// How slides meet the screen, chosen when the image is built
-// (cmake -DSLIDE_SCALE=off|whole|fill passes scale_whole or scale_fill).
-#ifndef SLIDE_SCALE
-#define SLIDE_SCALE scale_off
-#endif
 
 #define LISTING(name, width, height) extern "C" const uint8_t PICTURE_START(name)[];
 #include "pictures.inc"
 
 namespace {
-
-constexpr scale_mode slide_scale = SLIDE_SCALE;
 
 // Watchdog codes up to 0xFFFF belong to the firmware.
 constexpr uint64_t watchdog_code = 0x10000;
@@ -75,7 +68,8 @@ void handle_key(presentation *state, CHAR16 key, int32_t slide_count) {
 
 void blt(EFI_GRAPHICS_OUTPUT_PROTOCOL *gop, const uint8_t *pixels, uint32_t width,
          uint32_t height) {
-    if (slide_scale != scale_off && scaled_blt(gop, pixels, width, height, slide_scale)) return;
+    const scale_mode scale = build_options.slide_scale;
+    if (scale != scale_off && scaled_blt(gop, pixels, width, height, scale)) return;
     const EFI_GRAPHICS_OUTPUT_PROTOCOL_MODE *mode = gop->Mode;
     const EFI_GRAPHICS_OUTPUT_MODE_INFORMATION *info = mode->Info;
     const uint32_t rows = smaller(height, info->VerticalResolution);
@@ -151,7 +145,8 @@ extern "C" EFI_STATUS EFIAPI efi_main(EFI_HANDLE ImageHandle, EFI_SYSTEM_TABLE *
     // The boot manager arms a five-minute watchdog before it starts a boot
     // option; a talk lasts longer. If the call fails the talk goes on anyway.
     boot->SetWatchdogTimer(0, watchdog_code, 0, nullptr);
-    if (slide_scale != scale_off) clear_around_scaled_area(gop, slide_scale);
+    if (build_options.slide_scale != scale_off)
+        clear_around_scaled_area(gop, build_options.slide_scale);
 
     while (!state.quit) {
         const img_entry *shown = &img[state.current];

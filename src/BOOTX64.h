@@ -24,7 +24,8 @@ void handle_key(presentation *state, CHAR16 key, int32_t slide_count);
 
 // Copies a width x height picture of raw BGRA pixels into the top-left
 // corner of the current mode, clipped to the screen; in an image built
-// with SLIDE_SCALE=whole or fill, scaled into the centre instead (scale.h).
+// with SLIDE_SCALE=whole or fill (build_options), scaled into the centre
+// instead (scale.h).
 void blt(EFI_GRAPHICS_OUTPUT_PROTOCOL *gop, const uint8_t *pixels, uint32_t width,
          uint32_t height);
 

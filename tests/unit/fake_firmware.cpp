@@ -6,6 +6,10 @@
 
 #include "BOOTX64.h"
 
+// The viewer under test starts with the default image's options; a test
+// that wants others sets them with options_for_test.
+image_options build_options = {scale_off};
+
 namespace {
 
 // The firmware's services are plain function pointers with no context

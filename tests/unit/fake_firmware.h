@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "efi.h"
+#include "options.h"
 
 // One answer of ReadKeyStroke: a status, and the key it hands back when
 // the status is EFI_SUCCESS.
@@ -93,6 +94,16 @@ struct fake_firmware {
     // whatever the mode's byte order.
     std::vector<uint32_t> screen() const;
     uint32_t screen_pixel(uint32_t x, uint32_t y) const;
+};
+
+// Runs the viewer with other build options for one scope, as an image
+// built with them would; the default image's options come back after.
+struct options_for_test {
+    image_options saved;
+    explicit options_for_test(image_options options) : saved(build_options) {
+        build_options = options;
+    }
+    ~options_for_test() { build_options = saved; }
 };
 
 #endif

@@ -1,7 +1,7 @@
-// The real entry point of an image built with SLIDE_SCALE=fill: the
-// firmware's screen is black around the talk before the first key, and
-// every picture, listings included, is drawn scaled over what the 640x480
-// area held, whatever the pixel format.
+// The real entry point with the options of an image built with
+// SLIDE_SCALE=fill: the firmware's screen is black around the talk before
+// the first key, and every picture, listings included, is drawn scaled
+// over what the 640x480 area held, whatever the pixel format.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -17,6 +17,7 @@ TEST(ScaledPresentation, BlackBorderFromTheFirstSlideAndScaledListings) {
     const EFI_GRAPHICS_PIXEL_FORMAT formats[] = {PixelBlueGreenRedReserved8BitPerColor,
                                                  PixelRedGreenBlueReserved8BitPerColor,
                                                  PixelBltOnly};
+    const options_for_test fill({scale_fill});
     for (EFI_GRAPHICS_PIXEL_FORMAT format : formats) {
         fake_firmware firmware({1366, 768, 1376, format});
         // Each key and the picture it brings over the previous screen.
