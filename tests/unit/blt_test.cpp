@@ -33,7 +33,7 @@ TEST(Blt, SlideFillsAModeOfItsOwnSize) {
 
 TEST(Blt, LargerModesKeepEverythingRightOfAndBelowThePicture) {
     expect_picture_alone({800, 600, 0, PixelBlueGreenRedReserved8BitPerColor}, 3);
-    expect_picture_alone({1280, 800, 0, PixelBlueGreenRedReserved8BitPerColor}, 46);
+    expect_picture_alone({1280, 800, 0, PixelBlueGreenRedReserved8BitPerColor}, last_slide);
     expect_picture_alone({640, 480, 0, PixelBlueGreenRedReserved8BitPerColor}, listing_0);
 }
 

@@ -7,12 +7,13 @@
 
 #include <stdint.h>
 
-// Pictures are numbered 0..46 for the slides of the default deck, 47 and
-// 48 for the listings drawn by the keys 1 and 2: the build's list.
+// Pictures are numbered 0..last_slide for the slides of the default deck,
+// then the two listings drawn by the keys 1 and 2: the build's list.
 constexpr int slide_count = 0
 #define SLIDE(name, width, height) +1
 #include "pictures.inc"
     ;
+constexpr int last_slide = slide_count - 1;
 constexpr int listing_0 = slide_count;
 constexpr int listing_1 = slide_count + 1;
 constexpr int picture_count = slide_count + 2;

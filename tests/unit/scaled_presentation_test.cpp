@@ -22,7 +22,7 @@ TEST(ScaledPresentation, BlackBorderFromTheFirstSlideAndScaledListings) {
         fake_firmware firmware({1366, 768, 1376, format});
         // Each key and the picture it brings over the previous screen.
         const std::vector<std::pair<CHAR16, int>> steps = {
-            {u'j', 1}, {u'1', listing_0}, {u'2', listing_1}, {u'l', 46}};
+            {u'j', 1}, {u'1', listing_0}, {u'2', listing_1}, {u'l', last_slide}};
         std::vector<scripted_read> script;
         for (const auto &step : steps) script.push_back(key(step.first));
         script.push_back(key(u'q'));
