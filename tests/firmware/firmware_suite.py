@@ -462,24 +462,26 @@ def navigation(s):
     # the key after each shows.
     s.press("k", d.view(0), "k at the first slide")
     s.press("j", d.view(1), "j after k at the first slide")
-    s.press("l", d.view(46))
-    s.press("j", d.view(46), "j at the last slide")
-    s.press("k", d.view(45), "k after j at the last slide")
+    last = d.count - 1
+    s.press("l", d.view(last))
+    s.press("j", d.view(last), "j at the last slide")
+    s.press("k", d.view(last - 1), "k after j at the last slide")
     s.press("h", d.view(0))
-    # Ten forward: from 35 to 45, from 36 and from 46 to 46.
+    # Ten forward: from last-11 to last-1, from last-10 and from last to
+    # last. J from 0 three times, then j up to last-11.
     s.press("J", d.view(10))
     s.press("J", d.view(20))
     s.press("J", d.view(30))
-    for index in range(31, 36):
+    for index in range(31, last - 10):
         s.press("j", d.view(index))
-    s.press("J", d.view(45), "J from 35")
-    s.press("k", d.view(44))
-    s.press("k", d.view(43))
-    s.press("J", d.view(46), "J from 43")
-    s.press("K", d.view(36), "K from 46")
-    s.press("J", d.view(46), "J from 36")
-    s.press("J", d.view(46), "J from 46")
-    s.press("k", d.view(45), "k after J from 46")
+    s.press("J", d.view(last - 1), "J from last-11")
+    s.press("k", d.view(last - 2))
+    s.press("k", d.view(last - 3))
+    s.press("J", d.view(last), "J from last-3")
+    s.press("K", d.view(last - 10), "K from last")
+    s.press("J", d.view(last), "J from last-10")
+    s.press("J", d.view(last), "J from last")
+    s.press("k", d.view(last - 1), "k after J from last")
     # Ten back: from 15 to 5, from 10 and 5 to 0, from 0 it stays.
     s.press("h", d.view(0))
     s.press("J", d.view(10))
@@ -536,7 +538,7 @@ def listings_and_quit(s):
     d = s.suite.deck
     s.press("1", d.view(1, 0))
     s.press("2", d.view(1, 0, 1), "1 then 2")
-    s.press("l", d.view(46))
+    s.press("l", d.view(d.count - 1))
     s.quit()
 
 
