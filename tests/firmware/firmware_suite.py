@@ -259,7 +259,7 @@ class Session:
 
     def machine_for(self, disk):
         return boot.Machine(disk, vga_size=self.vga_size, virtio_gpu=self.virtio_gpu,
-                            accel=self.suite.accel if self.arch == "x64" else "tcg",
+                            accel=self.suite.accel if boot.MACHINES[self.arch].kvm else "tcg",
                             arch=self.arch)
 
     # --- the firmware's own screen -------------------------------------
