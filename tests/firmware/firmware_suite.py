@@ -147,26 +147,35 @@ class View:
         self.rows = rows
 
 
+def differing_pixels(a, b, width, height, first_column=lambda y: 0):
+    """Pixels that differ between two RGB screens of width x height, each
+    row from first_column(y) on: (count, (left, top, right, bottom)), the
+    box None when count is 0."""
+    count, box = 0, None
+    stride = width * 3
+    for y in range(height):
+        start = first_column(y) * 3
+        row_a = a[y * stride + start:(y + 1) * stride]
+        row_b = b[y * stride + start:(y + 1) * stride]
+        if row_a == row_b:
+            continue
+        for x in range(0, len(row_a), 3):
+            if row_a[x:x + 3] != row_b[x:x + 3]:
+                count += 1
+                px = start // 3 + x // 3
+                box = (min(box[0], px), min(box[1], y), max(box[2], px), max(box[3], y)) \
+                    if box else (px, y, px, y)
+    return count, box
+
+
 def outside_mismatch(screen, reference):
     """Pixels outside the top-left 640x480 that differ from the reference
     screen: (count, bounding box) or None when they all agree."""
     if (screen.width, screen.height) != (reference.width, reference.height):
         return (-1, "screen is %dx%d, the firmware's was %dx%d" % (
             screen.width, screen.height, reference.width, reference.height))
-    count, box = 0, None
-    stride = screen.width * 3
-    for y in range(screen.height):
-        start = WIDTH * 3 if y < HEIGHT else 0
-        a = screen.rgb[y * stride + start:(y + 1) * stride]
-        b = reference.rgb[y * stride + start:(y + 1) * stride]
-        if a == b:
-            continue
-        for x in range(0, len(a), 3):
-            if a[x:x + 3] != b[x:x + 3]:
-                count += 1
-                px = start // 3 + x // 3
-                box = (min(box[0], px), min(box[1], y), max(box[2], px), max(box[3], y)) \
-                    if box else (px, y, px, y)
+    count, box = differing_pixels(screen.rgb, reference.rgb, screen.width, screen.height,
+                                  lambda y: WIDTH if y < HEIGHT else 0)
     return (count, "x %d-%d, y %d-%d" % (box[0], box[2], box[1], box[3])) if count else None
 
 
@@ -213,18 +222,7 @@ class ScaledScreen:
 
     def mismatch(self, screen, view):
         """Pixels that differ from the expected screen, as "count (box)"."""
-        expected = self.screen(view)
-        stride = self.width * 3
-        count, box = 0, None
-        for y in range(self.height):
-            a, b = screen.rgb[y * stride:(y + 1) * stride], expected[y * stride:(y + 1) * stride]
-            if a == b:
-                continue
-            for x in range(0, stride, 3):
-                if a[x:x + 3] != b[x:x + 3]:
-                    count += 1
-                    box = (min(box[0], x // 3), min(box[1], y), max(box[2], x // 3),
-                           max(box[3], y)) if box else (x // 3, y, x // 3, y)
+        count, box = differing_pixels(screen.rgb, self.screen(view), self.width, self.height)
         if not count:
             return None
         return "%d pixels differ from the scaled screen (x %d-%d, y %d-%d; the scaled area " \
