@@ -19,6 +19,7 @@ really runs the firmware, TCG otherwise (always TCG for ARM64 on an x86-64
 host).
 """
 import argparse
+import collections
 import json
 import os
 import re
@@ -41,18 +42,39 @@ OVMF_SECURE_CODE = os.path.join(OVMF_DIR, "OVMF_CODE_4M.secboot.fd")
 OVMF_SECURE_VARS = os.path.join(OVMF_DIR, "OVMF_VARS_4M.snakeoil.fd")
 SNAKEOIL_KEY = "/usr/share/ovmf/PkKek-1-snakeoil.key"
 SNAKEOIL_CERT = "/usr/share/ovmf/PkKek-1-snakeoil.pem"
-QEMU = "qemu-system-x86_64"
 QEMU_MODULES = "/usr/lib/x86_64-linux-gnu/qemu"
-# ARM64: QEMU's virt board with Debian's build of the same firmware for it.
 AAVMF_DIR = "/usr/share/AAVMF"
-AAVMF_CODE = os.path.join(AAVMF_DIR, "AAVMF_CODE.fd")
-AAVMF_VARS = os.path.join(AAVMF_DIR, "AAVMF_VARS.fd")
-QEMU_AA64 = "qemu-system-aarch64"
-# A 64-bit core QEMU emulates quickly (max adds features, such as pointer
-# authentication, that cost time under TCG and the image does not use).
-AA64_CPU = "cortex-a57"
-# The machines a disk boots on, by the name of their removable-media file.
-ARCHITECTURES = ("x64", "aa64")
+
+# One record per machine a disk boots on, keyed by the name of its
+# removable-media file. board: QEMU's machine type and the options after
+# "accel=..."; code, store: the firmware and the variable store each run
+# starts from a copy of; secure: the Secure Boot pair of those, or None;
+# screen: the display device without --virtio-gpu (None: the standard VGA
+# adapter, sized by --vga-size); keyboard: the devices and options that
+# give the firmware keys; packages: the Debian packages of the emulator and
+# of the firmware; kvm: whether KVM is tried.
+Arch = collections.namedtuple("Arch", "qemu board cpu code store secure screen keyboard "
+                                      "packages kvm")
+MACHINES = {
+    "x64": Arch(qemu="qemu-system-x86_64", board="q35", cpu=None,
+                code=OVMF_CODE, store=OVMF_VARS, secure=(OVMF_SECURE_CODE, OVMF_SECURE_VARS),
+                screen=None, keyboard=(),  # the board's own PS/2 keyboard
+                packages=("qemu-system-x86", "ovmf"), kvm=True),
+    # QEMU's virt board with Debian's build of the same firmware for it. A
+    # 64-bit core QEMU emulates quickly (max adds features, such as pointer
+    # authentication, that cost time under TCG and the image does not use).
+    # The firmware's only linear framebuffer there is ramfb: 800x600,
+    # blue-green-red. The board has no PS/2: keys come from a USB keyboard;
+    # menu=on with splash-time=0 skips the firmware's five-second wait for
+    # a key before it boots.
+    "aa64": Arch(qemu="qemu-system-aarch64", board="virt", cpu="cortex-a57",
+                 code=os.path.join(AAVMF_DIR, "AAVMF_CODE.fd"),
+                 store=os.path.join(AAVMF_DIR, "AAVMF_VARS.fd"), secure=None,
+                 screen="ramfb", keyboard=("-device", "qemu-xhci", "-device", "usb-kbd",
+                                           "-boot", "menu=on,splash-time=0"),
+                 packages=("qemu-system-arm", "qemu-efi-aarch64"), kvm=False),
+}
+ARCHITECTURES = tuple(MACHINES)
 # The firmware reads the whole image file into memory and then loads it
 # into pages of its own: twice the image, and about 90 MiB OVMF uses itself
 # (the 250-slide image of 295 MiB boots in 680 MiB, not in 672 MiB; the
@@ -198,7 +220,7 @@ class Machine:
                  arch="x64"):
         if arch not in ARCHITECTURES:
             raise ValueError("arch must be one of %s" % ", ".join(ARCHITECTURES))
-        if arch == "aa64" and secure_boot:
+        if secure_boot and MACHINES[arch].secure is None:
             raise ValueError("Secure Boot is set up for OVMF (x64) only")
         self.arch = arch
         self.disk = os.path.abspath(disk) if disk else None
@@ -225,26 +247,20 @@ class Machine:
         return os.path.join(self.workdir, "qemu.err")
 
     def command_line(self):
-        vars_copy = os.path.join(self.workdir, "vars.fd")
-        if self.arch == "aa64":
-            command = [QEMU_AA64, "-nodefaults", "-no-user-config",
-                       "-machine", "virt,accel=" + self.accel, "-cpu", AA64_CPU]
-        else:
-            command = [QEMU, "-nodefaults", "-no-user-config", "-machine", "q35,accel=" + self.accel]
+        machine = MACHINES[self.arch]
+        command = [machine.qemu, "-nodefaults", "-no-user-config",
+                   "-machine", "%s,accel=%s" % (machine.board, self.accel)]
+        if machine.cpu:
+            command += ["-cpu", machine.cpu]
         command += [
             "-m", str(self.memory_mb),
             "-drive", "if=pflash,format=raw,readonly=on,file=" + self.firmware_files()[0],
-            "-drive", "if=pflash,format=raw,file=" + vars_copy,
+            "-drive", "if=pflash,format=raw,file=" + os.path.join(self.workdir, "vars.fd"),
             "-nic", "none",
             "-serial", "file:" + self.serial_path,
             "-qmp", "unix:%s,server=on,wait=off" % os.path.join(self.workdir, "qmp.sock"),
         ]
-        if self.arch == "aa64":
-            # The virt board has no PS/2: keys come from a USB keyboard.
-            # menu=on with splash-time=0 skips the firmware's five-second
-            # wait for a key before it boots.
-            command += ["-device", "qemu-xhci", "-device", "usb-kbd",
-                        "-boot", "menu=on,splash-time=0"]
+        command += machine.keyboard
         if self.secure_boot:
             # Only code running in SMM may write the variable store, so
             # nothing the firmware starts can switch Secure Boot off.
@@ -253,28 +269,29 @@ class Machine:
         if self.disk:
             # snapshot=on: writes go to a temporary overlay, never the file.
             command += ["-drive", "format=raw,snapshot=on,file=" + self.disk]
-        if self.virtio_gpu:
-            command += ["-device", "virtio-gpu-pci" + (
-                ",xres=%d,yres=%d" % self.vga_size if self.vga_size else "")]
-        elif self.arch == "aa64":
-            # The firmware's only linear framebuffer on the virt board:
-            # 800x600, blue-green-red.
-            command += ["-device", "ramfb"]
-        elif self.vga_size:
-            width, height = self.vga_size
-            command += ["-device", "VGA,xres=%d,yres=%d%s" % (width, height,
-                                                              _vga_memory(width, height))]
-        else:
-            command += ["-device", "VGA"]
+        command += ["-device", self.screen_device()]
         if self.display == "vnc":
             command += ["-display", "none", "-vnc", "127.0.0.1:%d" % self.vnc_display]
         else:
             command += ["-display", self.display]
         return command
 
+    def screen_device(self):
+        """The display device and its options: the virtio GPU, the board's
+        own screen, or the VGA adapter in the mode asked for."""
+        if self.virtio_gpu:
+            return "virtio-gpu-pci" + (",xres=%d,yres=%d" % self.vga_size if self.vga_size else "")
+        screen = MACHINES[self.arch].screen
+        if screen:
+            return screen
+        if self.vga_size:
+            width, height = self.vga_size
+            return "VGA,xres=%d,yres=%d%s" % (width, height, _vga_memory(width, height))
+        return "VGA"
+
     def start(self):
         if self.accel is None:
-            self.accel = "kvm" if self.arch == "x64" and kvm_works() else "tcg"
+            self.accel = "kvm" if MACHINES[self.arch].kvm and kvm_works() else "tcg"
         self.workdir = tempfile.mkdtemp(prefix="boot.")
         shutil.copyfile(self.firmware_files()[1], os.path.join(self.workdir, "vars.fd"))
         command = self.command_line()
@@ -295,11 +312,8 @@ class Machine:
 
     def firmware_files(self):
         """The firmware's code and the variable store it starts from."""
-        if self.arch == "aa64":
-            return AAVMF_CODE, AAVMF_VARS
-        if self.secure_boot:
-            return OVMF_SECURE_CODE, OVMF_SECURE_VARS
-        return OVMF_CODE, OVMF_VARS
+        machine = MACHINES[self.arch]
+        return machine.secure if self.secure_boot else (machine.code, machine.store)
 
     def __enter__(self):
         return self.start()
@@ -409,17 +423,14 @@ def _vga_memory(width, height):
 def missing_packages(secure_boot=False, arch="x64"):
     """What is missing to run a machine, as a message; None when all is
     there."""
+    machine = MACHINES[arch]
+    emulator_package, firmware_package = machine.packages
     missing = []
-    if arch == "aa64":
-        emulator, firmware = (QEMU_AA64, "qemu-system-arm"), (AAVMF_CODE, AAVMF_VARS)
-        firmware_package = "qemu-efi-aarch64"
-    else:
-        emulator, firmware = (QEMU, "qemu-system-x86"), (OVMF_CODE, OVMF_VARS)
-        firmware_package = "ovmf"
-    if not shutil.which(emulator[0]):
-        missing.append("%s (Debian package %s)" % emulator)
+    if not shutil.which(machine.qemu):
+        missing.append("%s (Debian package %s)" % (machine.qemu, emulator_package))
+    firmware = (machine.code, machine.store)
     if secure_boot:
-        firmware += (OVMF_SECURE_CODE, OVMF_SECURE_VARS, SNAKEOIL_KEY, SNAKEOIL_CERT)
+        firmware += machine.secure + (SNAKEOIL_KEY, SNAKEOIL_CERT)
     for path in firmware:
         if not os.path.isfile(path):
             missing.append("%s (Debian package %s)" % (path, firmware_package))
@@ -493,13 +504,14 @@ def main():
     args = parser.parse_args()
     if not os.path.isfile(args.disk):
         parser.error("%s: no such file (build it first: cmake --build build)" % args.disk)
-    if args.arch == "aa64":
-        if args.secure_boot:
-            parser.error("--secure-boot is set up for --arch x64 (OVMF) only")
-        if args.vga_size and not args.virtio_gpu:
-            parser.error("--vga-size on --arch aa64 needs --virtio-gpu (ramfb is 800x600)")
-        if args.accel == "kvm":
-            parser.error("--arch aa64 runs under TCG only on this machine")
+    machine = MACHINES[args.arch]
+    if args.secure_boot and machine.secure is None:
+        parser.error("--secure-boot is set up for --arch x64 (OVMF) only")
+    if args.vga_size and not args.virtio_gpu and machine.screen:
+        parser.error("--vga-size on --arch %s needs --virtio-gpu (%s is 800x600)"
+                     % (args.arch, machine.screen))
+    if args.accel == "kvm" and not machine.kvm:
+        parser.error("--arch %s runs under TCG only on this machine" % args.arch)
 
     problem = missing_packages(args.secure_boot, args.arch)
     if problem:

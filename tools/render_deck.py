@@ -29,7 +29,7 @@ from pygments.styles import get_style_by_name
 from pygments.token import Comment
 
 from slidedeck import common as deck_common
-from slidedeck.common import SLIDE_COUNT, SLIDE_SIZE, font, slide_name
+from slidedeck.common import DEFAULT_SLIDE_COUNT, SLIDE_SIZE, font, slide_name
 
 TALK_NAME = "Slides on bare UEFI firmware"
 # The slide each listing belongs to, by its number, and what it must say.
@@ -107,9 +107,9 @@ def check_deck(slides):
     """The image has room for exactly 47 slides, and the keys 1 and 2 show
     the listings that belong to slides 12 and 43: those slides, and only
     they, say so."""
-    if len(slides) != SLIDE_COUNT:
+    if len(slides) != DEFAULT_SLIDE_COUNT:
         raise DeckError("the deck has %d slides; the image shows exactly %d"
-                        % (len(slides), SLIDE_COUNT))
+                        % (len(slides), DEFAULT_SLIDE_COUNT))
     for number, slide in enumerate(slides, 1):
         words = " ".join([slide.title, slide.note or ""] + [t for _, t in slide.items]).lower()
         for listing_slide, phrase in LISTING_SLIDES.items():
@@ -149,7 +149,7 @@ def draw_footer(draw, faces, number, colour):
     face = faces["footer"]
     y = FOOTER_TOP + (HEIGHT - FOOTER_TOP - line_height(face)) // 2
     draw.text((MARGIN, y), TALK_NAME, font=face, fill=colour)
-    counter = "%d / %d" % (number, SLIDE_COUNT)
+    counter = "%d / %d" % (number, DEFAULT_SLIDE_COUNT)
     draw.text((WIDTH - MARGIN - face.getlength(counter), y), counter, font=face, fill=colour)
 
 

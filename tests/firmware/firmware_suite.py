@@ -147,26 +147,35 @@ class View:
         self.rows = rows
 
 
+def differing_pixels(a, b, width, height, first_column=lambda y: 0):
+    """Pixels that differ between two RGB screens of width x height, each
+    row from first_column(y) on: (count, (left, top, right, bottom)), the
+    box None when count is 0."""
+    count, box = 0, None
+    stride = width * 3
+    for y in range(height):
+        start = first_column(y) * 3
+        row_a = a[y * stride + start:(y + 1) * stride]
+        row_b = b[y * stride + start:(y + 1) * stride]
+        if row_a == row_b:
+            continue
+        for x in range(0, len(row_a), 3):
+            if row_a[x:x + 3] != row_b[x:x + 3]:
+                count += 1
+                px = start // 3 + x // 3
+                box = (min(box[0], px), min(box[1], y), max(box[2], px), max(box[3], y)) \
+                    if box else (px, y, px, y)
+    return count, box
+
+
 def outside_mismatch(screen, reference):
     """Pixels outside the top-left 640x480 that differ from the reference
     screen: (count, bounding box) or None when they all agree."""
     if (screen.width, screen.height) != (reference.width, reference.height):
         return (-1, "screen is %dx%d, the firmware's was %dx%d" % (
             screen.width, screen.height, reference.width, reference.height))
-    count, box = 0, None
-    stride = screen.width * 3
-    for y in range(screen.height):
-        start = WIDTH * 3 if y < HEIGHT else 0
-        a = screen.rgb[y * stride + start:(y + 1) * stride]
-        b = reference.rgb[y * stride + start:(y + 1) * stride]
-        if a == b:
-            continue
-        for x in range(0, len(a), 3):
-            if a[x:x + 3] != b[x:x + 3]:
-                count += 1
-                px = start // 3 + x // 3
-                box = (min(box[0], px), min(box[1], y), max(box[2], px), max(box[3], y)) \
-                    if box else (px, y, px, y)
+    count, box = differing_pixels(screen.rgb, reference.rgb, screen.width, screen.height,
+                                  lambda y: WIDTH if y < HEIGHT else 0)
     return (count, "x %d-%d, y %d-%d" % (box[0], box[2], box[1], box[3])) if count else None
 
 
@@ -213,18 +222,7 @@ class ScaledScreen:
 
     def mismatch(self, screen, view):
         """Pixels that differ from the expected screen, as "count (box)"."""
-        expected = self.screen(view)
-        stride = self.width * 3
-        count, box = 0, None
-        for y in range(self.height):
-            a, b = screen.rgb[y * stride:(y + 1) * stride], expected[y * stride:(y + 1) * stride]
-            if a == b:
-                continue
-            for x in range(0, stride, 3):
-                if a[x:x + 3] != b[x:x + 3]:
-                    count += 1
-                    box = (min(box[0], x // 3), min(box[1], y), max(box[2], x // 3),
-                           max(box[3], y)) if box else (x // 3, y, x // 3, y)
+        count, box = differing_pixels(screen.rgb, self.screen(view), self.width, self.height)
         if not count:
             return None
         return "%d pixels differ from the scaled screen (x %d-%d, y %d-%d; the scaled area " \
@@ -259,7 +257,7 @@ class Session:
 
     def machine_for(self, disk):
         return boot.Machine(disk, vga_size=self.vga_size, virtio_gpu=self.virtio_gpu,
-                            accel=self.suite.accel if self.arch == "x64" else "tcg",
+                            accel=self.suite.accel if boot.MACHINES[self.arch].kvm else "tcg",
                             arch=self.arch)
 
     # --- the firmware's own screen -------------------------------------
@@ -462,24 +460,26 @@ def navigation(s):
     # the key after each shows.
     s.press("k", d.view(0), "k at the first slide")
     s.press("j", d.view(1), "j after k at the first slide")
-    s.press("l", d.view(46))
-    s.press("j", d.view(46), "j at the last slide")
-    s.press("k", d.view(45), "k after j at the last slide")
+    last = d.count - 1
+    s.press("l", d.view(last))
+    s.press("j", d.view(last), "j at the last slide")
+    s.press("k", d.view(last - 1), "k after j at the last slide")
     s.press("h", d.view(0))
-    # Ten forward: from 35 to 45, from 36 and from 46 to 46.
+    # Ten forward: from last-11 to last-1, from last-10 and from last to
+    # last. J from 0 three times, then j up to last-11.
     s.press("J", d.view(10))
     s.press("J", d.view(20))
     s.press("J", d.view(30))
-    for index in range(31, 36):
+    for index in range(31, last - 10):
         s.press("j", d.view(index))
-    s.press("J", d.view(45), "J from 35")
-    s.press("k", d.view(44))
-    s.press("k", d.view(43))
-    s.press("J", d.view(46), "J from 43")
-    s.press("K", d.view(36), "K from 46")
-    s.press("J", d.view(46), "J from 36")
-    s.press("J", d.view(46), "J from 46")
-    s.press("k", d.view(45), "k after J from 46")
+    s.press("J", d.view(last - 1), "J from last-11")
+    s.press("k", d.view(last - 2))
+    s.press("k", d.view(last - 3))
+    s.press("J", d.view(last), "J from last-3")
+    s.press("K", d.view(last - 10), "K from last")
+    s.press("J", d.view(last), "J from last-10")
+    s.press("J", d.view(last), "J from last")
+    s.press("k", d.view(last - 1), "k after J from last")
     # Ten back: from 15 to 5, from 10 and 5 to 0, from 0 it stays.
     s.press("h", d.view(0))
     s.press("J", d.view(10))
@@ -536,7 +536,7 @@ def listings_and_quit(s):
     d = s.suite.deck
     s.press("1", d.view(1, 0))
     s.press("2", d.view(1, 0, 1), "1 then 2")
-    s.press("l", d.view(46))
+    s.press("l", d.view(d.count - 1))
     s.quit()
 
 

@@ -10,7 +10,7 @@ import tempfile
 
 from PIL import Image, ImageDraw, ImageFont
 
-from .pictures import (DEFAULT_SLIDE_COUNT as SLIDE_COUNT, LISTING_NAMES, LISTINGS,  # noqa: F401
+from .pictures import (DEFAULT_SLIDE_COUNT, LISTING_NAMES, LISTINGS,  # noqa: F401
                        MAX_SLIDE_COUNT, SLIDE_SIZE, picture_names, picture_size, slide_name,
                        slide_names)
 
