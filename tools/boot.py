@@ -484,7 +484,7 @@ def _size(text):
     return width, height
 
 
-def main():
+def parse_arguments():
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     parser.add_argument("disk", help="raw disk image, e.g. build/bootdisk.img")
     parser.add_argument("--headless", action="store_true",
@@ -512,43 +512,58 @@ def main():
                      % (args.arch, machine.screen))
     if args.accel == "kvm" and not machine.kvm:
         parser.error("--arch %s runs under TCG only on this machine" % args.arch)
+    return args
 
+
+def choose_display(machine, headless):
+    """A window where there is a display, VNC on a free local port where
+    there is none, nothing with --headless; says which."""
+    if headless:
+        print("Headless: no screen; serial console below.")
+        return
+    window = _window_display()
+    if window:
+        machine.display = window
+        print("Opening a %s window." % window)
+        return
+    machine.display = "vnc"
+    machine.vnc_display = _free_vnc_display()
+    print("No display (DISPLAY and WAYLAND_DISPLAY are unset): the screen is on "
+          "VNC at 127.0.0.1:%d (display :%d)." % (5900 + machine.vnc_display,
+                                                machine.vnc_display))
+
+
+def echo_serial(machine):
+    """Shows the serial console as it comes until QEMU ends."""
+    shown = 0
+    try:
+        while machine.process.poll() is None:
+            text = machine.serial()
+            sys.stdout.write(text[shown:])
+            sys.stdout.flush()
+            shown = len(text)
+            if machine.status() == "internal-error":
+                sys.exit("QEMU stopped the machine: " + machine.qemu_errors())
+            time.sleep(0.2)
+    except (KeyboardInterrupt, QemuError, OSError):
+        pass
+
+
+def main():
+    args = parse_arguments()
     problem = missing_packages(args.secure_boot, args.arch)
     if problem:
         sys.exit(problem)
     accel = None if args.accel == "auto" else args.accel
     machine = Machine(args.disk, vga_size=args.vga_size, virtio_gpu=args.virtio_gpu, accel=accel,
                       secure_boot=args.secure_boot, arch=args.arch)
-    if args.headless:
-        print("Headless: no screen; serial console below.")
-    else:
-        window = _window_display()
-        if window:
-            machine.display = window
-            print("Opening a %s window." % window)
-        else:
-            machine.display = "vnc"
-            machine.vnc_display = _free_vnc_display()
-            print("No display (DISPLAY and WAYLAND_DISPLAY are unset): the screen is on "
-                  "VNC at 127.0.0.1:%d (display :%d)." % (5900 + machine.vnc_display,
-                                                        machine.vnc_display))
+    choose_display(machine, args.headless)
     # Ctrl-C or a kill ends QEMU with us.
     signal.signal(signal.SIGTERM, lambda *_: sys.exit(1))
     with machine:
         print("QEMU with %s and %d MiB of memory; Ctrl-C ends it."
               % (machine.accel.upper(), machine.memory_mb), flush=True)
-        shown = 0
-        try:
-            while machine.process.poll() is None:
-                text = machine.serial()
-                sys.stdout.write(text[shown:])
-                sys.stdout.flush()
-                shown = len(text)
-                if machine.status() == "internal-error":
-                    sys.exit("QEMU stopped the machine: " + machine.qemu_errors())
-                time.sleep(0.2)
-        except (KeyboardInterrupt, QemuError, OSError):
-            pass
+        echo_serial(machine)
     return 0
 
 
