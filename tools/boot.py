@@ -39,6 +39,9 @@ OVMF_VARS = os.path.join(OVMF_DIR, "OVMF_VARS_4M.fd")
 # images signed with it boot, all others are refused.
 OVMF_SECURE_CODE = os.path.join(OVMF_DIR, "OVMF_CODE_4M.secboot.fd")
 OVMF_SECURE_VARS = os.path.join(OVMF_DIR, "OVMF_VARS_4M.snakeoil.fd")
+# The same firmware with Microsoft's keys in KEK and db, as on most PCs:
+# Debian's Microsoft-signed shim boots there (SECURE_BOOT_SHIM).
+OVMF_MS_VARS = os.path.join(OVMF_DIR, "OVMF_VARS_4M.ms.fd")
 SNAKEOIL_KEY = "/usr/share/ovmf/PkKek-1-snakeoil.key"
 SNAKEOIL_CERT = "/usr/share/ovmf/PkKek-1-snakeoil.pem"
 QEMU = "qemu-system-x86_64"
@@ -195,7 +198,7 @@ class Machine:
 
     def __init__(self, disk, *, vga_size=None, virtio_gpu=False, accel=None,
                  display="none", vnc_display=None, memory_mb=None, secure_boot=False,
-                 arch="x64"):
+                 arch="x64", microsoft_keys=False, vars_file=None):
         if arch not in ARCHITECTURES:
             raise ValueError("arch must be one of %s" % ", ".join(ARCHITECTURES))
         if arch == "aa64" and secure_boot:
@@ -209,7 +212,12 @@ class Machine:
         self.vnc_display = vnc_display
         # Enough for the image on the disk, unless given.
         self.memory_mb = memory_mb or (memory_for(self.disk) if self.disk else FIRMWARE_MEMORY_MB)
-        self.secure_boot = secure_boot
+        self.secure_boot = secure_boot or microsoft_keys
+        # microsoft_keys: Secure Boot with Microsoft's keys instead of the
+        # test ones. vars_file: a variable store used in place (not a fresh
+        # copy), so what one run enrolls the next run still has.
+        self.microsoft_keys = microsoft_keys
+        self.vars_file = vars_file
         self.process = None
         self.qmp = None
         self.workdir = None
@@ -225,7 +233,7 @@ class Machine:
         return os.path.join(self.workdir, "qemu.err")
 
     def command_line(self):
-        vars_copy = os.path.join(self.workdir, "vars.fd")
+        vars_copy = self.vars_file or os.path.join(self.workdir, "vars.fd")
         if self.arch == "aa64":
             command = [QEMU_AA64, "-nodefaults", "-no-user-config",
                        "-machine", "virt,accel=" + self.accel, "-cpu", AA64_CPU]
@@ -276,7 +284,8 @@ class Machine:
         if self.accel is None:
             self.accel = "kvm" if self.arch == "x64" and kvm_works() else "tcg"
         self.workdir = tempfile.mkdtemp(prefix="boot.")
-        shutil.copyfile(self.firmware_files()[1], os.path.join(self.workdir, "vars.fd"))
+        if not self.vars_file:
+            shutil.copyfile(self.firmware_files()[1], os.path.join(self.workdir, "vars.fd"))
         command = self.command_line()
         if shutil.which("setpriv"):
             # QEMU dies with us, even when we are killed without a chance
@@ -297,6 +306,8 @@ class Machine:
         """The firmware's code and the variable store it starts from."""
         if self.arch == "aa64":
             return AAVMF_CODE, AAVMF_VARS
+        if self.microsoft_keys:
+            return OVMF_SECURE_CODE, OVMF_MS_VARS
         if self.secure_boot:
             return OVMF_SECURE_CODE, OVMF_SECURE_VARS
         return OVMF_CODE, OVMF_VARS
@@ -489,24 +500,31 @@ def main():
     parser.add_argument("--secure-boot", action="store_true",
                         help="Secure Boot enforced, with Debian's test certificate in db: only "
                              "images signed with %s boot" % SNAKEOIL_KEY)
+    parser.add_argument("--secure-boot-shim", action="store_true",
+                        help="Secure Boot enforced with Microsoft's keys (a fresh copy of %s): "
+                             "a SECURE_BOOT_SHIM disk boots through shim, to rehearse enrolling "
+                             "the key in MokManager" % OVMF_MS_VARS)
     parser.add_argument("--accel", choices=("auto", "kvm", "tcg"), default="auto")
     args = parser.parse_args()
     if not os.path.isfile(args.disk):
         parser.error("%s: no such file (build it first: cmake --build build)" % args.disk)
     if args.arch == "aa64":
-        if args.secure_boot:
-            parser.error("--secure-boot is set up for --arch x64 (OVMF) only")
+        if args.secure_boot or args.secure_boot_shim:
+            parser.error("--secure-boot and --secure-boot-shim are set up for --arch x64 (OVMF) only")
         if args.vga_size and not args.virtio_gpu:
             parser.error("--vga-size on --arch aa64 needs --virtio-gpu (ramfb is 800x600)")
         if args.accel == "kvm":
             parser.error("--arch aa64 runs under TCG only on this machine")
 
     problem = missing_packages(args.secure_boot, args.arch)
+    if not problem and args.secure_boot_shim and not os.path.isfile(OVMF_MS_VARS):
+        problem = "missing: %s (Debian package ovmf); tools/install-deps installs it" % OVMF_MS_VARS
     if problem:
         sys.exit(problem)
     accel = None if args.accel == "auto" else args.accel
     machine = Machine(args.disk, vga_size=args.vga_size, virtio_gpu=args.virtio_gpu, accel=accel,
-                      secure_boot=args.secure_boot, arch=args.arch)
+                      secure_boot=args.secure_boot, arch=args.arch,
+                      microsoft_keys=args.secure_boot_shim)
     if args.headless:
         print("Headless: no screen; serial console below.")
     else:
