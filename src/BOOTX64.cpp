@@ -17,6 +17,16 @@ constexpr uint64_t watchdog_code = 0x10000;
 
 uint32_t smaller(uint32_t a, uint32_t b) { return a < b ? a : b; }
 
+// After a blank in a mode drawn 1:1, the screen beside and below the
+// picture area turns black rather than keeping the blank's colour.
+void clear_outside_one_to_one(EFI_GRAPHICS_OUTPUT_PROTOCOL *gop, scale_mode scale) {
+    const EFI_GRAPHICS_OUTPUT_MODE_INFORMATION *info = gop->Mode->Info;
+    const uint32_t width = info->HorizontalResolution, height = info->VerticalResolution;
+    if (scaled_area_for(scale, width, height).width != 0) return;
+    clear_around(gop, 0, 0, smaller(width, picture_area_width),
+                 smaller(height, picture_area_height));
+}
+
 }  // namespace
 
 // The listings of the keys 1 and 2, from the build's picture list.
@@ -62,6 +72,85 @@ void handle_key(presentation *state, CHAR16 key, int32_t slide_count) {
         state->quit = 1;
         break;
     default:
+        break;
+    }
+}
+
+void handle_input(presentation *state, EFI_INPUT_KEY key, int32_t slide_count,
+                  uint32_t presenter_keys) {
+    const CHAR16 character = key.UnicodeChar;
+    if (!presenter_keys) {
+        handle_key(state, character, slide_count);
+        return;
+    }
+    // A remote's "next" pressed in the dark must not skip a slide.
+    if (state->blank != blank_none) {
+        state->blank = blank_none;
+        state->blank_ended = 1;
+        return;
+    }
+    const bool digit = key.ScanCode == 0 && character >= u'0' && character <= u'9';
+    if (state->go_to_active) {
+        if (digit && state->go_to_digits < 4) {
+            state->go_to_number = state->go_to_number * 10 + (character - u'0');
+            state->go_to_digits += 1;
+            return;
+        }
+        state->go_to_active = 0;
+        if (digit) return;  // a fifth digit
+        if (key.ScanCode == 0 && character == u'\r') {
+            const int32_t number = state->go_to_number;
+            if (number > 0) state->current = (number < slide_count ? number : slide_count) - 1;
+            return;
+        }
+    }
+    switch (key.ScanCode) {
+    case 0:
+        break;
+    case scan_page_down:
+    case scan_right:
+    case scan_down:
+        handle_key(state, u'j', slide_count);
+        return;
+    case scan_page_up:
+    case scan_left:
+    case scan_up:
+        handle_key(state, u'k', slide_count);
+        return;
+    case scan_home:
+        handle_key(state, u'h', slide_count);
+        return;
+    case scan_end:
+        handle_key(state, u'l', slide_count);
+        return;
+    default:
+        return;  // Esc and F5 from a remote's slideshow button, and the rest
+    }
+    switch (character) {
+    case u'n':
+    case u' ':
+    case u'\r':
+        handle_key(state, u'j', slide_count);
+        break;
+    case u'p':
+    case 0x0008:  // Backspace
+        handle_key(state, u'k', slide_count);
+        break;
+    case u'b':
+    case u'.':
+        state->blank = blank_black;
+        break;
+    case u'w':
+    case u',':
+        state->blank = blank_white;
+        break;
+    case u'g':
+        state->go_to_active = 1;
+        state->go_to_digits = 0;
+        state->go_to_number = 0;
+        break;
+    default:
+        handle_key(state, character, slide_count);
         break;
     }
 }
@@ -126,7 +215,7 @@ __attribute__((used)) CHAR16 *int_to_ascii_hex(uint64_t value, uint8_t digits, C
 extern "C" EFI_STATUS EFIAPI efi_main(EFI_HANDLE ImageHandle, EFI_SYSTEM_TABLE *SystemTable) {
     (void)ImageHandle;
     EFI_GUID gop_guid = EFI_GRAPHICS_OUTPUT_PROTOCOL_GUID;
-    presentation state = {0, 0, 0, 0};
+    presentation state = {};
 
     // Without a keyboard, a screen or its geometry there is nothing to show
     // on: hand the firmware an error before touching anything.
@@ -149,18 +238,31 @@ extern "C" EFI_STATUS EFIAPI efi_main(EFI_HANDLE ImageHandle, EFI_SYSTEM_TABLE *
         clear_around_scaled_area(gop, build_options.slide_scale);
 
     while (!state.quit) {
-        const img_entry *shown = &img[state.current];
-        if (state.show_extra) {
-            state.show_extra = 0;
-            shown = &extra_img[state.extra_index];
+        if (state.blank != blank_none) {
+            fill_screen(gop, state.blank == blank_white ? 0x00FFFFFF : 0);
+        } else if (!state.go_to_active) {
+            // While a slide number is typed the audience sees no change.
+            if (state.blank_ended) {
+                // The blank covered the border too: black again around the
+                // slide, which covers the rest.
+                state.blank_ended = 0;
+                if (build_options.slide_scale != scale_off)
+                    clear_around_scaled_area(gop, build_options.slide_scale);
+                clear_outside_one_to_one(gop, build_options.slide_scale);
+            }
+            const img_entry *shown = &img[state.current];
+            if (state.show_extra) {
+                state.show_extra = 0;
+                shown = &extra_img[state.extra_index];
+            }
+            blt(gop, shown->pixels, shown->width, shown->height);
         }
-        blt(gop, shown->pixels, shown->width, shown->height);
 
         EFI_INPUT_KEY key;
         while (input->ReadKeyStroke(input, &key) != EFI_SUCCESS) {
             // No key yet, or a device error: ask again at once.
         }
-        handle_key(&state, key.UnicodeChar, img_count);
+        handle_input(&state, key, img_count, build_options.presenter_keys);
     }
     return EFI_SUCCESS;
 }

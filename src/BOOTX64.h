@@ -16,11 +16,45 @@ struct presentation {
     uint8_t quit;         // set by the quit key
     uint8_t show_extra;   // draw extra_img[extra_index] once, on the next pass
     int32_t extra_index;  // which listing: 0 or 1; read only while show_extra is set
+    // The presenter keys only (handle_input):
+    uint8_t blank;           // blank_none, or the colour the whole screen shows
+    uint8_t blank_ended;     // the next draw repaints the border around the slide too
+    uint8_t go_to_active;    // after g: digits are collected and nothing is drawn
+    uint8_t go_to_digits;    // how many, 0..4
+    int32_t go_to_number;    // the slide typed so far, counted from 1
 };
+
+constexpr uint8_t blank_none = 0;
+constexpr uint8_t blank_black = 1;
+constexpr uint8_t blank_white = 2;
+
+// The scan codes of the keys without a character.
+constexpr uint16_t scan_up = 0x01;
+constexpr uint16_t scan_down = 0x02;
+constexpr uint16_t scan_right = 0x03;
+constexpr uint16_t scan_left = 0x04;
+constexpr uint16_t scan_home = 0x05;
+constexpr uint16_t scan_end = 0x06;
+constexpr uint16_t scan_page_up = 0x09;
+constexpr uint16_t scan_page_down = 0x0A;
+constexpr uint16_t scan_f5 = 0x0F;
+constexpr uint16_t scan_esc = 0x17;
 
 // Updates the state for one keystroke's UnicodeChar in a deck of
 // slide_count slides (at least 1); unlisted keys do nothing.
 void handle_key(presentation *state, CHAR16 key, int32_t slide_count);
+
+// Updates the state for one whole keystroke. Without presenter_keys only
+// its UnicodeChar counts, as handle_key. With them, the keys of
+// presentation programs as well: Page Down, Right, Down, n, Space and
+// Enter go on, Page Up, Left, Up, p and Backspace go back, Home and End go
+// to the first and last slide, b or . blanks the screen black, w or , white
+// (the next key only ends the blank), and g, up to four digits and Enter go
+// to that slide, counted from 1 (past the end: the last; 0: nowhere). Any
+// other key after g cancels it and then does what it does; a fifth digit
+// only cancels. Esc, F5 and other keys without a meaning do nothing.
+void handle_input(presentation *state, EFI_INPUT_KEY key, int32_t slide_count,
+                  uint32_t presenter_keys);
 
 // Copies a width x height picture of raw BGRA pixels into the top-left
 // corner of the current mode, clipped to the screen; in an image built

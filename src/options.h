@@ -9,7 +9,8 @@
 #include "scale.h"
 
 struct image_options {
-    scale_mode slide_scale;  // SLIDE_SCALE: off, whole or fill
+    scale_mode slide_scale;   // SLIDE_SCALE: off, whole or fill
+    uint32_t presenter_keys;  // PRESENTER_KEYS: 1 reads the keys of presentation programs
 };
 
 // The image's own options. Not const: the host tests run one viewer under

@@ -12,7 +12,7 @@
 namespace {
 
 // The row buffer: one scaled row for the direct path, a band of rows for
-// Blt, and black for clearing. 256 KiB in .bss: eight rows of the widest
+// Blt, and one colour for clearing and blanking. 256 KiB in .bss: eight rows of the widest
 // mode, more of narrower ones. Static because the firmware promises only
 // 128 KiB of stack and the image has no heap.
 constexpr uint32_t buffer_pixels = widest_scaled_mode * 8;
@@ -107,22 +107,34 @@ void scale_row(uint32_t *out, const uint8_t *row, uint32_t columns, uint8_t *scr
     }
 }
 
-// Fills a screen rectangle with black: straight into a linear framebuffer,
-// or from zeroed rows of the buffer through Blt.
-void fill_black(EFI_GRAPHICS_OUTPUT_PROTOCOL *gop, uint32_t left, uint32_t top, uint32_t width,
-                uint32_t height) {
+// Fills a screen rectangle with one colour from rows of the buffer filled
+// with it: straight into a linear framebuffer, or through Blt. The buffer
+// must hold `colour` in its first min(width, buffer_pixels) pixels.
+void fill_from_buffer(EFI_GRAPHICS_OUTPUT_PROTOCOL *gop, uint32_t left, uint32_t top,
+                      uint32_t width, uint32_t height) {
     if (width == 0 || height == 0) return;
     const EFI_GRAPHICS_OUTPUT_PROTOCOL_MODE *mode = gop->Mode;
-    if (writes_directly(mode)) {
-        const size_t pitch = (size_t)mode->Info->PixelsPerScanLine * 4;
-        uint8_t *row = (uint8_t *)(uintptr_t)mode->FrameBufferBase + top * pitch + left * 4;
-        for (uint32_t y = 0; y < height; ++y, row += pitch) copy_bytes(row, row_buffer, width * 4);
-        return;
+    // Wider than the buffer (only a 1:1 mode can be): in strips of its width.
+    for (uint32_t done = 0; done < width; done += buffer_pixels) {
+        const uint32_t strip = smaller(buffer_pixels, width - done);
+        if (writes_directly(mode)) {
+            const size_t pitch = (size_t)mode->Info->PixelsPerScanLine * 4;
+            uint8_t *row = (uint8_t *)(uintptr_t)mode->FrameBufferBase + top * pitch +
+                           (size_t)(left + done) * 4;
+            for (uint32_t y = 0; y < height; ++y, row += pitch)
+                copy_bytes(row, row_buffer, (size_t)strip * 4);
+            continue;
+        }
+        const uint32_t band = buffer_pixels / strip;
+        for (uint32_t rows = 0; rows < height; rows += band)
+            gop->Blt(gop, (EFI_GRAPHICS_OUTPUT_BLT_PIXEL *)row_buffer, EfiBltBufferToVideo, 0, 0,
+                     left + done, top + rows, strip, smaller(band, height - rows),
+                     (UINTN)strip * 4);
     }
-    const uint32_t band = buffer_pixels / width;
-    for (uint32_t done = 0; done < height; done += band)
-        gop->Blt(gop, (EFI_GRAPHICS_OUTPUT_BLT_PIXEL *)row_buffer, EfiBltBufferToVideo, 0, 0, left,
-                 top + done, width, smaller(band, height - done), (UINTN)width * 4);
+}
+
+void fill_buffer(uint32_t colour) {
+    for (uint32_t i = 0; i < buffer_pixels; ++i) row_buffer[i] = colour;
 }
 
 }  // namespace
@@ -154,12 +166,26 @@ void clear_around_scaled_area(EFI_GRAPHICS_OUTPUT_PROTOCOL *gop, scale_mode scal
     const uint32_t width = info->HorizontalResolution, height = info->VerticalResolution;
     const scaled_area area = scaled_area_for(scale, width, height);
     if (area.width == 0) return;
-    for (uint32_t i = 0; i < buffer_pixels; ++i) row_buffer[i] = 0;
-    const uint32_t right = area.left + area.width, bottom = area.top + area.height;
-    fill_black(gop, 0, 0, width, area.top);
-    fill_black(gop, 0, area.top, area.left, area.height);
-    fill_black(gop, right, area.top, width - right, area.height);
-    fill_black(gop, 0, bottom, width, height - bottom);
+    clear_around(gop, area.left, area.top, area.width, area.height);
+}
+
+void clear_around(EFI_GRAPHICS_OUTPUT_PROTOCOL *gop, uint32_t left, uint32_t top, uint32_t width,
+                  uint32_t height) {
+    const EFI_GRAPHICS_OUTPUT_MODE_INFORMATION *info = gop->Mode->Info;
+    const uint32_t screen_width = info->HorizontalResolution;
+    const uint32_t screen_height = info->VerticalResolution;
+    fill_buffer(0);
+    const uint32_t right = left + width, bottom = top + height;
+    fill_from_buffer(gop, 0, 0, screen_width, top);
+    fill_from_buffer(gop, 0, top, left, height);
+    fill_from_buffer(gop, right, top, screen_width - right, height);
+    fill_from_buffer(gop, 0, bottom, screen_width, screen_height - bottom);
+}
+
+void fill_screen(EFI_GRAPHICS_OUTPUT_PROTOCOL *gop, uint32_t colour) {
+    const EFI_GRAPHICS_OUTPUT_MODE_INFORMATION *info = gop->Mode->Info;
+    fill_buffer(colour);
+    fill_from_buffer(gop, 0, 0, info->HorizontalResolution, info->VerticalResolution);
 }
 
 bool scaled_blt(EFI_GRAPHICS_OUTPUT_PROTOCOL *gop, const uint8_t *pixels, uint32_t width,

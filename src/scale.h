@@ -33,9 +33,18 @@ struct scaled_area {
 scaled_area scaled_area_for(scale_mode scale, uint32_t screen_width, uint32_t screen_height);
 
 // Paints the screen black outside the scaled area; nothing when the mode
-// is drawn 1:1. Called once, before the first slide, so the firmware's
-// text and logo are gone.
+// is drawn 1:1. Called before the first slide, so the firmware's text
+// and logo are gone, and after a blank screen.
 void clear_around_scaled_area(EFI_GRAPHICS_OUTPUT_PROTOCOL *gop, scale_mode scale);
+
+// Paints the screen black outside the given rectangle, which must lie
+// within the mode.
+void clear_around(EFI_GRAPHICS_OUTPUT_PROTOCOL *gop, uint32_t left, uint32_t top, uint32_t width,
+                  uint32_t height);
+
+// Paints the whole mode one colour, a blue-green-red-reserved pixel
+// (0x00RRGGBB), in the same aligned stores or through Blt.
+void fill_screen(EFI_GRAPHICS_OUTPUT_PROTOCOL *gop, uint32_t colour);
 
 // Draws a width x height picture of raw BGRA pixels, placed at the
 // picture area's top-left corner and clipped to it, scaled into the

@@ -127,7 +127,8 @@ TEST(Navigation, KeyRulesHoldForEveryDeckLength) {
     };
     static_assert(max == 250, "the rows for the largest deck count from 250");
     for (const rule &r : rules) {
-        presentation state = {r.from, 0, 0, 0};
+        presentation state = {};
+        state.current = r.from;
         handle_key(&state, r.key, r.slides);
         EXPECT_EQ(state.current, r.to) << (char)r.key << " from " << r.from << " of "
                                        << r.slides << " slides";
