@@ -217,7 +217,7 @@ class Machine:
 
     def __init__(self, disk, *, vga_size=None, virtio_gpu=False, accel=None,
                  display="none", vnc_display=None, memory_mb=None, secure_boot=False,
-                 arch="x64"):
+                 arch="x64", usb_keyboard=False):
         if arch not in ARCHITECTURES:
             raise ValueError("arch must be one of %s" % ", ".join(ARCHITECTURES))
         if secure_boot and MACHINES[arch].secure is None:
@@ -232,6 +232,7 @@ class Machine:
         # Enough for the image on the disk, unless given.
         self.memory_mb = memory_mb or (memory_for(self.disk) if self.disk else FIRMWARE_MEMORY_MB)
         self.secure_boot = secure_boot
+        self.usb_keyboard = usb_keyboard
         self.process = None
         self.qmp = None
         self.workdir = None
@@ -261,6 +262,10 @@ class Machine:
             "-qmp", "unix:%s,server=on,wait=off" % os.path.join(self.workdir, "qmp.sock"),
         ]
         command += machine.keyboard
+        if self.usb_keyboard and not machine.keyboard:
+            # The only keyboard a USB one on xHCI, as a presenter's remote
+            # is attached: the PC's own PS/2 controller is left out.
+            command += ["-machine", "i8042=off", "-device", "qemu-xhci", "-device", "usb-kbd"]
         if self.secure_boot:
             # Only code running in SMM may write the variable store, so
             # nothing the firmware starts can switch Secure Boot off.

@@ -238,6 +238,10 @@ class Session:
 
     def __init__(self, suite, name, mode=None, virtio_gpu=False, scale=None, arch="x64"):
         self.suite = suite
+        # The presenter-keys image, booted with a USB keyboard as a remote is.
+        self.presenter_keys = scale == "presenter-keys"
+        if self.presenter_keys:
+            scale = None
         self.name = name
         self.arch = arch
         self.vga_size = mode
@@ -258,7 +262,7 @@ class Session:
     def machine_for(self, disk):
         return boot.Machine(disk, vga_size=self.vga_size, virtio_gpu=self.virtio_gpu,
                             accel=self.suite.accel if boot.MACHINES[self.arch].kvm else "tcg",
-                            arch=self.arch)
+                            arch=self.arch, usb_keyboard=self.presenter_keys)
 
     # --- the firmware's own screen -------------------------------------
 
@@ -415,7 +419,8 @@ class Session:
             reference_needed = self.vga_size != (WIDTH, HEIGHT) and not self.scale
             if reference_needed:
                 marker = self.machine_for(self.suite.marker_disks[self.arch]).start()
-            disk = self.suite.scaled_disks[self.scale] if self.scale else self.suite.disk
+            disk = self.suite.scaled_disks[self.scale] if self.scale else \
+                self.suite.presenter_keys_disk if self.presenter_keys else self.suite.disk
             self.machine = self.machine_for(disk).start()
             if marker:
                 self.reference = self.read_reference(marker)
@@ -494,7 +499,7 @@ def navigation(s):
     # Upper case H, L and Q, an unlisted character and an arrow key (no
     # character at all) only redraw; j then still goes one on.
     s.press("j", d.view(2))
-    for key in ("H", "L", "Q", "x", "right"):
+    for key in ("H", "L", "Q", "x", "right", "pgdn"):
         s.press(key, d.view(2), "%s (ignored)" % key)
     s.press("j", d.view(3), "j after the ignored keys")
     # The listings over slide 3.
@@ -573,6 +578,32 @@ def scaled_steps(s):
     s.press("l", d.view(d.count - 1))
 
 
+def presenter_keys(s):
+    """The image built with PRESENTER_KEYS on a USB keyboard: a remote's
+    keys, a black screen that the next key only ends, g and a number, and
+    Esc and F5, which must neither end the talk nor move."""
+    d = s.suite.deck
+    last = d.count - 1
+    black = View("a black screen", [bytes(WIDTH * 3)] * HEIGHT)
+    s.first_slide()
+    s.press("pgdn", d.view(1))
+    s.press("right", d.view(2))
+    s.press("spc", d.view(3))
+    s.press("pgup", d.view(2))
+    s.press("end", d.view(last))
+    s.press("home", d.view(0))
+    s.press("b", black)
+    s.press("pgdn", d.view(0), "Page Down only ends the blank")
+    # Nothing is drawn while the number is typed: 1 would be a listing.
+    for key in ("g", "1", "2"):
+        s.press(key, d.view(0), "%s of g 1 2" % key)
+    s.press("ret", d.view(11), "g 1 2 Enter")
+    for key in ("esc", "f5"):
+        s.press(key, d.view(11), "%s (ignored)" % key)
+    s.press("j", d.view(12), "j after Esc and F5")
+    s.quit()
+
+
 def aavmf_ramfb(s):
     """AAVMF's linear framebuffer (ramfb, 800x600) and the USB keyboard: the
     first slide, both ends of the deck, both listings, q."""
@@ -608,6 +639,11 @@ SESSIONS = [
     ("virtio-gpu", mode_steps, None, True),
 ]
 LONG_SESSIONS = [("long-talk", long_talk, None, False)]
+# (name, steps, mode, virtio GPU, "presenter-keys"): the image built with
+# PRESENTER_KEYS, at 640x480, where its blanks cover exactly the slide.
+PRESENTER_KEYS_SESSIONS = [
+    ("presenter-keys", presenter_keys, (640, 480), False, "presenter-keys"),
+]
 # (name, steps, mode, virtio GPU, SLIDE_SCALE of the image booted)
 SCALED_SESSIONS = [
     ("whole-1920x1080", scaled_steps, (1920, 1080), False, "whole"),
@@ -635,6 +671,7 @@ class Suite:
         self.marker_disks = {"x64": args.marker_disk, "aa64": args.marker_disk_aa64}
         self.artifacts = args.artifacts
         self.scaled_disks = {"whole": args.whole_disk, "fill": args.fill_disk}
+        self.presenter_keys_disk = args.presenter_keys_disk
         self.deck = Deck(args.pictures)
         self.accel = "kvm" if boot.kvm_works() else "tcg"
 
@@ -654,6 +691,8 @@ def main():
                         help="run the sessions on AAVMF only (needs --marker-disk-aa64 and "
                              "--fill-disk)")
     parser.add_argument("--marker-disk-aa64", help="the marker application's disk for AArch64")
+    parser.add_argument("--presenter-keys-disk",
+                        help="boot disk built with PRESENTER_KEYS; its session runs with the others")
     parser.add_argument("--jobs", type=int, default=min(2, os.cpu_count() or 1))
     parser.add_argument("sessions", nargs="*", help="run only these sessions")
     args = parser.parse_args()
@@ -665,7 +704,7 @@ def main():
     if args.aa64 and not (args.marker_disk_aa64 and args.fill_disk):
         parser.error("--aa64 needs --marker-disk-aa64 and --fill-disk")
     for path in (args.disk, args.marker_disk, args.whole_disk, args.fill_disk,
-                 args.marker_disk_aa64):
+                 args.marker_disk_aa64, args.presenter_keys_disk):
         if path and not os.path.isfile(path):
             sys.exit("%s: missing; build first (cmake --build build)" % path)
 
@@ -683,9 +722,11 @@ def main():
     aa64 = [entry + ("aa64",) for entry in AA64_SESSIONS]
     chosen = LONG_SESSIONS if args.long else SCALED_SESSIONS if args.scaled else \
         aa64 if args.aa64 else SESSIONS
+    if chosen is SESSIONS and args.presenter_keys_disk:
+        chosen = SESSIONS + PRESENTER_KEYS_SESSIONS
     if args.sessions:
-        chosen = [entry for entry in SESSIONS + LONG_SESSIONS + SCALED_SESSIONS + aa64
-                  if entry[0] in args.sessions]
+        chosen = [entry for entry in SESSIONS + LONG_SESSIONS + SCALED_SESSIONS + aa64 +
+                  PRESENTER_KEYS_SESSIONS if entry[0] in args.sessions]
     if args.aa64:
         suite.accel = "tcg"
     say("firmware suite: %d sessions, %s, %d at a time" % (len(chosen), suite.accel.upper(),
