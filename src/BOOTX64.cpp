@@ -107,20 +107,20 @@ void handle_input(presentation *state, EFI_INPUT_KEY key, int32_t slide_count,
     switch (key.ScanCode) {
     case 0:
         break;
-    case scan_page_down:
-    case scan_right:
-    case scan_down:
+    case SCAN_PAGE_DOWN:
+    case SCAN_RIGHT:
+    case SCAN_DOWN:
         handle_key(state, u'j', slide_count);
         return;
-    case scan_page_up:
-    case scan_left:
-    case scan_up:
+    case SCAN_PAGE_UP:
+    case SCAN_LEFT:
+    case SCAN_UP:
         handle_key(state, u'k', slide_count);
         return;
-    case scan_home:
+    case SCAN_HOME:
         handle_key(state, u'h', slide_count);
         return;
-    case scan_end:
+    case SCAN_END:
         handle_key(state, u'l', slide_count);
         return;
     default:

@@ -28,18 +28,6 @@ constexpr uint8_t blank_none = 0;
 constexpr uint8_t blank_black = 1;
 constexpr uint8_t blank_white = 2;
 
-// The scan codes of the keys without a character.
-constexpr uint16_t scan_up = 0x01;
-constexpr uint16_t scan_down = 0x02;
-constexpr uint16_t scan_right = 0x03;
-constexpr uint16_t scan_left = 0x04;
-constexpr uint16_t scan_home = 0x05;
-constexpr uint16_t scan_end = 0x06;
-constexpr uint16_t scan_page_up = 0x09;
-constexpr uint16_t scan_page_down = 0x0A;
-constexpr uint16_t scan_f5 = 0x0F;
-constexpr uint16_t scan_esc = 0x17;
-
 // Updates the state for one keystroke's UnicodeChar in a deck of
 // slide_count slides (at least 1); unlisted keys do nothing.
 void handle_key(presentation *state, CHAR16 key, int32_t slide_count);

@@ -71,6 +71,17 @@ struct EFI_INPUT_KEY {
 };
 static_assert(sizeof(EFI_INPUT_KEY) == 4, "EFI_INPUT_KEY layout");
 static_assert(offsetof(EFI_INPUT_KEY, UnicodeChar) == 2, "EFI_INPUT_KEY layout");
+// ScanCode of the keys without a character (UnicodeChar 0).
+constexpr uint16_t SCAN_UP = 0x01;
+constexpr uint16_t SCAN_DOWN = 0x02;
+constexpr uint16_t SCAN_RIGHT = 0x03;
+constexpr uint16_t SCAN_LEFT = 0x04;
+constexpr uint16_t SCAN_HOME = 0x05;
+constexpr uint16_t SCAN_END = 0x06;
+constexpr uint16_t SCAN_PAGE_UP = 0x09;
+constexpr uint16_t SCAN_PAGE_DOWN = 0x0A;
+constexpr uint16_t SCAN_F5 = 0x0F;
+constexpr uint16_t SCAN_ESC = 0x17;
 
 struct EFI_SIMPLE_TEXT_INPUT_PROTOCOL;
 typedef EFI_STATUS(EFIAPI *EFI_INPUT_READ_KEY)(EFI_SIMPLE_TEXT_INPUT_PROTOCOL *This,

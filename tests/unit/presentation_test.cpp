@@ -93,8 +93,8 @@ TEST(Navigation, UnlistedKeysOnlyRedraw) {
 
     fake_firmware firmware(vga_640x480);
     // 0x6A and 0x71 are the codes of j and q: only UnicodeChar may count.
-    const uint16_t scan_up = 0x01, scan_right = 0x03;
-    ASSERT_EQ(firmware.run({scan_key(scan_up), scan_key(scan_right), scan_key(0x6A),
+    const uint16_t SCAN_UP = 0x01, SCAN_RIGHT = 0x03;
+    ASSERT_EQ(firmware.run({scan_key(SCAN_UP), scan_key(SCAN_RIGHT), scan_key(0x6A),
                             scan_key(0x71), key(u'q')}),
               EFI_SUCCESS);
     EXPECT_EQ(firmware.next_read, 5u) << "a scan code was taken for q";
