@@ -17,14 +17,17 @@ constexpr uint64_t watchdog_code = 0x10000;
 
 uint32_t smaller(uint32_t a, uint32_t b) { return a < b ? a : b; }
 
-// After a blank in a mode drawn 1:1, the screen beside and below the
-// picture area turns black rather than keeping the blank's colour.
-void clear_outside_one_to_one(EFI_GRAPHICS_OUTPUT_PROTOCOL *gop, scale_mode scale) {
+// After a blank, black again everywhere but where the picture goes: the
+// scaled area, or in a mode drawn 1:1 the 640x480 corner.
+void clear_around_picture_area(EFI_GRAPHICS_OUTPUT_PROTOCOL *gop, scale_mode scale) {
     const EFI_GRAPHICS_OUTPUT_MODE_INFORMATION *info = gop->Mode->Info;
     const uint32_t width = info->HorizontalResolution, height = info->VerticalResolution;
-    if (scaled_area_for(scale, width, height).width != 0) return;
-    clear_around(gop, 0, 0, smaller(width, picture_area_width),
-                 smaller(height, picture_area_height));
+    const scaled_area area = scaled_area_for(scale, width, height);
+    if (area.width != 0)
+        clear_around(gop, area.left, area.top, area.width, area.height);
+    else
+        clear_around(gop, 0, 0, smaller(width, picture_area_width),
+                     smaller(height, picture_area_height));
 }
 
 }  // namespace
@@ -246,9 +249,7 @@ extern "C" EFI_STATUS EFIAPI efi_main(EFI_HANDLE ImageHandle, EFI_SYSTEM_TABLE *
                 // The blank covered the border too: black again around the
                 // slide, which covers the rest.
                 state.blank_ended = 0;
-                if (build_options.slide_scale != scale_off)
-                    clear_around_scaled_area(gop, build_options.slide_scale);
-                clear_outside_one_to_one(gop, build_options.slide_scale);
+                clear_around_picture_area(gop, build_options.slide_scale);
             }
             const img_entry *shown = &img[state.current];
             if (state.show_extra) {

@@ -12,8 +12,8 @@
 namespace {
 
 // The row buffer: one scaled row for the direct path, a band of rows for
-// Blt, and one colour for clearing and blanking. 256 KiB in .bss: eight rows of the widest
-// mode, more of narrower ones. Static because the firmware promises only
+// Blt, and one colour for clearing and blanking. 256 KiB in .bss: eight
+// rows of the widest mode, more of narrower ones. Static because the firmware promises only
 // 128 KiB of stack and the image has no heap.
 constexpr uint32_t buffer_pixels = widest_scaled_mode * 8;
 alignas(8) uint32_t row_buffer[buffer_pixels];
