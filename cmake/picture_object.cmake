@@ -1,16 +1,23 @@
 # Turns one raw picture into a COFF object whose symbols are
 # _binary_bgra_NAME_bgra_start, _end and _size, wherever the file lies:
 # a small assembly file takes the bytes in with .incbin, assembled by clang
-# for TARGET (the same file and symbols for every machine).
+# for TARGET (the same file and symbols for every machine). With
+# FORMAT=lz4, SOURCE is the picture's LZ4 block (tools/compress-pictures
+# made and checked it) and the symbols _binary_lz4_NAME_lz4_start, _end
+# and _size.
 #
-# cmake -DSOURCE=... -DNAME=... -DWIDTH=... -DHEIGHT=... -DCLANG=... -DTARGET=...
-#       -DOUTPUT=... -P picture_object.cmake
+# cmake -DSOURCE=... [-DFORMAT=bgra|lz4] -DNAME=... -DWIDTH=... -DHEIGHT=...
+#       -DCLANG=... -DTARGET=... -DOUTPUT=... -P picture_object.cmake
 
 # A bad picture also takes away the object an earlier build made, so
 # nothing stale stands in for it.
 math(EXPR expected "${WIDTH} * ${HEIGHT} * 4")
 set(error "")
-if(NOT EXISTS "${SOURCE}")
+if(FORMAT STREQUAL "lz4")
+    if(NOT EXISTS "${SOURCE}")
+        set(error "${SOURCE}: missing; it must be the LZ4 block of a ${WIDTH}x${HEIGHT} picture")
+    endif()
+elseif(NOT EXISTS "${SOURCE}")
     set(error "${SOURCE}: missing; it must be a ${WIDTH}x${HEIGHT} raw BGRA picture of ${expected} bytes")
 else()
     file(SIZE "${SOURCE}" actual)
@@ -25,11 +32,17 @@ endif()
 
 # Nothing writes a picture: read-only data ("dr"), aligned for 4-byte
 # pixels and 16-byte copies.
-set(symbol _binary_bgra_${NAME}_bgra)
+if(FORMAT STREQUAL "lz4")
+    set(symbol _binary_lz4_${NAME}_lz4)
+    set(stored "one LZ4 block")
+else()
+    set(symbol _binary_bgra_${NAME}_bgra)
+    set(stored "raw BGRA")
+endif()
 string(REPLACE "\\" "\\\\" quoted "${SOURCE}")
 string(REPLACE "\"" "\\\"" quoted "${quoted}")
 file(WRITE "${OUTPUT}.s" "\
-# ${NAME}: ${WIDTH}x${HEIGHT} raw BGRA
+# ${NAME}: ${WIDTH}x${HEIGHT} ${stored}
         .section .rdata,\"dr\"
         .p2align 4
         .globl ${symbol}_start

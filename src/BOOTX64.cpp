@@ -7,7 +7,12 @@
 #include "options.h"
 #include "scale.h"
 
+#if PICTURE_LZ4
+#define LISTING(name, width, height) \
+    extern "C" const uint8_t PICTURE_START(name)[], PICTURE_END(name)[];
+#else
 #define LISTING(name, width, height) extern "C" const uint8_t PICTURE_START(name)[];
+#endif
 #include "pictures.inc"
 
 namespace {
@@ -36,7 +41,7 @@ void clear_around_picture_area(EFI_GRAPHICS_OUTPUT_PROTOCOL *gop, scale_mode sca
 // Initialised data like img, so the built image shows the sizes the
 // viewer will hand to blt.
 extern const img_entry extra_img[2] = {
-#define LISTING(name, width, height) {width, height, PICTURE_START(name)},
+#define LISTING(name, width, height) PICTURE_ENTRY(name, width, height),
 #include "pictures.inc"
 };
 
@@ -256,7 +261,14 @@ extern "C" EFI_STATUS EFIAPI efi_main(EFI_HANDLE ImageHandle, EFI_SYSTEM_TABLE *
                 state.show_extra = 0;
                 shown = &extra_img[state.extra_index];
             }
+#if PICTURE_LZ4
+            // Decoded afresh for each key; a block that fails to decode is
+            // not drawn, and the screen keeps what it showed.
+            const uint8_t *pixels = picture_pixels(shown);
+            if (pixels != nullptr) blt(gop, pixels, shown->width, shown->height);
+#else
             blt(gop, shown->pixels, shown->width, shown->height);
+#endif
         }
 
         EFI_INPUT_KEY key;

@@ -28,6 +28,15 @@ DEFAULT_SLIDE_COUNT = 47
 # The firmware reads the whole image into memory: 250 slides make an image
 # of about 310 MB.
 MAX_SLIDE_COUNT = 250
+# Stored as LZ4 blocks (PICTURE_COMPRESSION=lz4) a slide takes a few tens
+# of kilobytes, and a deck may be longer.
+MAX_SLIDE_COUNT_LZ4 = 999
+COMPRESSIONS = ("none", "lz4")
+
+
+def max_slide_count(compression="none"):
+    """The most slides a deck may have with its pictures stored so."""
+    return MAX_SLIDE_COUNT_LZ4 if compression == "lz4" else MAX_SLIDE_COUNT
 # Shown by the keys 1 and 2, in that order.
 LISTINGS = (
     ("a_012_efiversion_src", (640, 389)),
@@ -68,11 +77,12 @@ def picture_bytes(name):
     return width * height * 4
 
 
-def count_slides(folder):
+def count_slides(folder, compression="none"):
     """The number of slides in FOLDER, after checking that its .bgra files
     are exactly the pictures of a deck: brov_01.bgra up to the last slide
-    with no gap, the two listings, each of its size. Other files (the
-    contact sheet) are left alone."""
+    with no gap, no more than max_slide_count(COMPRESSION), the two
+    listings, each of its size. Other files (the contact sheet) are left
+    alone."""
     try:
         files = sorted(n for n in os.listdir(folder) if n.endswith(SUFFIX))
     except OSError as error:
@@ -99,9 +109,12 @@ def count_slides(folder):
         if number not in numbers:
             raise PictureSetError("%s: missing, but %s follows" % (
                 path(slide_name(number)), slide_name(count) + SUFFIX))
-    if count > MAX_SLIDE_COUNT:
-        raise PictureSetError("%s: %d slides, but a deck has 1 to %d"
-                              % (folder, count, MAX_SLIDE_COUNT))
+    limit = max_slide_count(compression)
+    if count > limit:
+        more = "" if limit == MAX_SLIDE_COUNT_LZ4 else (
+            " (up to %d with PICTURE_COMPRESSION=lz4)" % MAX_SLIDE_COUNT_LZ4)
+        raise PictureSetError("%s: %d slides, but a deck has 1 to %d%s"
+                              % (folder, count, limit, more))
     for name in picture_names(count):
         width, height = picture_size(name)
         expected = picture_bytes(name)
@@ -163,13 +176,15 @@ def main():
     source = configure.add_mutually_exclusive_group(required=True)
     source.add_argument("--default", action="store_true", help="the default deck's pictures")
     source.add_argument("--folder", help="a presenter's folder of .bgra pictures")
+    configure.add_argument("--compression", choices=COMPRESSIONS, default="none",
+                           help="how the build stores the pictures (sets the slide limit)")
     configure.add_argument("--cmake", required=True, metavar="FILE")
     configure.add_argument("--include", required=True, metavar="FILE")
     args = parser.parse_args()
     count = DEFAULT_SLIDE_COUNT
     if args.folder:
         try:
-            count = count_slides(args.folder)
+            count = count_slides(args.folder, args.compression)
         except PictureSetError as error:
             print(error, file=sys.stderr)
             return 1
