@@ -7,6 +7,8 @@
 
 #include <stdint.h>
 
+#include "img.h"
+
 // Pictures are numbered 0..last_slide for the slides of the default deck,
 // then the two listings drawn by the keys 1 and 2: the build's list.
 constexpr int slide_count = 0
@@ -24,7 +26,12 @@ struct picture_info {
     const uint8_t *pixels;
 };
 
+// In the tests of a viewer that decodes LZ4 blocks, `pixels` are the raw
+// pixels, and the picture's block under its link name is fake_block.
 picture_info fake_picture(int number);
+#if PICTURE_LZ4
+uint8_t *fake_block(int number);
+#endif
 
 // The pixel the fake picture holds at (x, y), as the 32-bit value of its
 // four BGRA bytes read little-endian.
