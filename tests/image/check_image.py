@@ -3,10 +3,13 @@
 firmware's loader relies on, the entry point, and the pictures and slide
 table inside it, against the linker's map and the raw picture files.
 
-usage: check_image.py [--arch x64|aa64] IMAGE.EFI IMAGE.map BGRA_FOLDER
+usage: check_image.py [--arch x64|aa64] [--compression none|lz4]
+                      IMAGE.EFI IMAGE.map BGRA_FOLDER
 
 --arch names the machine the image must be for: x64 (BOOTX64.EFI, the
-default) or aa64 (BOOTAA64.EFI).
+default) or aa64 (BOOTAA64.EFI). --compression says how the image stores
+its pictures (PICTURE_COMPRESSION): raw (none, the default), or as LZ4
+blocks, each of which is decoded and compared with its raw file.
 """
 import os
 import re
@@ -15,6 +18,8 @@ import struct
 import subprocess
 import sys
 import unittest
+
+import lz4.block
 
 # The PE machine field of each architecture's image.
 MACHINES = {"x64": 0x8664, "aa64": 0xAA64}
@@ -101,6 +106,7 @@ def read_map(path):
 class BuiltImage(unittest.TestCase):
     image_path = map_path = bgra_folder = None
     machine = MACHINES["x64"]
+    compression = "none"
 
     @classmethod
     def setUpClass(cls):
@@ -153,18 +159,50 @@ class BuiltImage(unittest.TestCase):
                 self.assertEqual(unit, "BOOTX64.obj")
                 self.assertEqual(self.image.section_at(value - self.image.image_base)[0], ".text")
 
+    def symbol(self, name):
+        """The prefix of picture NAME's link symbols."""
+        if self.compression == "lz4":
+            return "_binary_lz4_%s_lz4_" % name
+        return "_binary_bgra_%s_bgra_" % name
+
     def test_every_picture_has_its_size_and_bytes(self):
         for name in self.slides + LISTINGS:
             with self.subTest(picture=name):
                 width, height = picture_size(name)
-                symbol = "_binary_bgra_%s_bgra_" % name
-                self.assertEqual(self.address(symbol + "size"), width * height * 4)
+                symbol = self.symbol(name)
                 start = self.address(symbol + "start") - self.image.image_base
+                stored = self.address(symbol + "size")
+                if self.compression == "lz4":
+                    self.assertEqual(self.address(symbol + "end") - self.image.image_base,
+                                     start + stored)
+                    block = self.image.read(start, stored)
+                    pixels = lz4.block.decompress(block, uncompressed_size=width * height * 4)
+                else:
+                    self.assertEqual(stored, width * height * 4)
+                    pixels = self.image.read(start, stored)
                 with open(os.path.join(self.bgra_folder, name + ".bgra"), "rb") as f:
-                    self.assertTrue(self.image.read(start, width * height * 4) == f.read(),
-                                    "the image's bytes differ from bgra/%s.bgra" % name)
+                    self.assertTrue(pixels == f.read(),
+                                    "the image's picture differs from bgra/%s.bgra" % name)
                 self.assertFalse(self.image.section_at(start)[5] & IMAGE_SCN_MEM_WRITE,
                                  "pictures belong in a read-only section")
+
+    def test_decode_buffer_holds_the_largest_picture(self):
+        # Only with lz4: the viewer decodes into it, so it must be writable
+        # and as large as any picture.
+        if self.compression != "lz4":
+            self.assertFalse(any("picture_buffer" in name for name in self.symbols))
+            return
+        largest = max(picture_size(name)[0] * picture_size(name)[1] * 4
+                      for name in self.slides + LISTINGS)
+        size = [name for name in self.symbols if re.fullmatch(r"\?picture_buffer_size@@.*", name)]
+        buffer = [name for name in self.symbols if re.fullmatch(r"\?picture_buffer@@.*", name)]
+        self.assertEqual((len(size), len(buffer)), (1, 1))
+        rva = self.address(size[0]) - self.image.image_base
+        self.assertEqual(struct.unpack("<Q", self.image.read(rva, 8))[0], largest)
+        start = self.address(buffer[0]) - self.image.image_base
+        name, section_rva, virtual_size, _, _, flags = self.image.section_at(start)
+        self.assertTrue(flags & IMAGE_SCN_MEM_WRITE, "the decode buffer is written")
+        self.assertLessEqual(start + largest, section_rva + virtual_size)
 
     def test_slide_table_has_one_entry_a_slide(self):
         count = [name for name in self.symbols if re.fullmatch(r"\?img_count@@.*", name)]
@@ -178,14 +216,20 @@ class BuiltImage(unittest.TestCase):
         table = [name for name in self.symbols if re.fullmatch(r"\?%s@@.*" % table_name, name)]
         self.assertEqual(len(table), 1, "one %s table in the map" % table_name)
         table_rva = self.address(table[0]) - self.image.image_base
-        entries = self.image.read(table_rva, 16 * len(names))
+        # With lz4 an entry also holds the end of the picture's block.
+        entry_size = 24 if self.compression == "lz4" else 16
+        entries = self.image.read(table_rva, entry_size * len(names))
         for index, name in enumerate(names):
-            width, height, pixels = struct.unpack_from("<IIQ", entries, 16 * index)
+            width, height, pixels = struct.unpack_from("<IIQ", entries, entry_size * index)
+            symbol = self.symbol(name)
             with self.subTest(entry=index):
                 self.assertEqual((width, height), picture_size(name))
-                self.assertEqual(width * height * 4,
-                                 self.address("_binary_bgra_%s_bgra_size" % name))
-                self.assertEqual(pixels, self.address("_binary_bgra_%s_bgra_start" % name))
+                self.assertEqual(pixels, self.address(symbol + "start"))
+                if self.compression == "lz4":
+                    block_end = struct.unpack_from("<Q", entries, entry_size * index + 16)[0]
+                    self.assertEqual(block_end, self.address(symbol + "end"))
+                else:
+                    self.assertEqual(width * height * 4, self.address(symbol + "size"))
 
     def test_slide_table_points_at_the_slides_in_order(self):
         self.check_table("img", self.slides)
@@ -196,10 +240,15 @@ class BuiltImage(unittest.TestCase):
 
 def main():
     arguments = sys.argv[1:]
-    if arguments[:1] == ["--arch"]:
-        if len(arguments) < 2 or arguments[1] not in MACHINES:
+    while arguments[:1] in (["--arch"], ["--compression"]):
+        if len(arguments) < 2:
             sys.exit(__doc__)
-        BuiltImage.machine = MACHINES[arguments[1]]
+        if arguments[0] == "--arch" and arguments[1] in MACHINES:
+            BuiltImage.machine = MACHINES[arguments[1]]
+        elif arguments[0] == "--compression" and arguments[1] in ("none", "lz4"):
+            BuiltImage.compression = arguments[1]
+        else:
+            sys.exit(__doc__)
         arguments = arguments[2:]
     if len(arguments) != 3:
         sys.exit(__doc__)
