@@ -54,6 +54,19 @@ class CountSlides(unittest.TestCase):
                     pictures.count_slides(folder)
                 self.assertIn(message, str(caught.exception))
 
+    def test_lz4_decks_go_up_to_999_slides(self):
+        folder = self.folder_of(range(1, pictures.MAX_SLIDE_COUNT_LZ4 + 1))
+        self.assertEqual(pictures.count_slides(folder, "lz4"), 999)
+        with self.assertRaisesRegex(pictures.PictureSetError,
+                                    "999 slides, but a deck has 1 to 250 "
+                                    r"\(up to 999 with PICTURE_COMPRESSION=lz4\)"):
+            pictures.count_slides(folder)
+        open(os.path.join(folder, "brov_1000.bgra"), "wb").truncate(
+            pictures.picture_bytes("brov_1000"))
+        with self.assertRaisesRegex(pictures.PictureSetError,
+                                    "1000 slides, but a deck has 1 to 999$"):
+            pictures.count_slides(folder, "lz4")
+
     def test_missing_listing_is_named(self):
         folder = self.folder_of([1])
         os.remove(os.path.join(folder, "a_012_efiversion_src.bgra"))
