@@ -240,7 +240,9 @@ class Session:
         self.suite = suite
         # The presenter-keys image, booted with a USB keyboard as a remote is.
         self.presenter_keys = scale == "presenter-keys"
-        if self.presenter_keys:
+        # The image whose pictures are LZ4 blocks (PICTURE_COMPRESSION=lz4).
+        self.compressed = scale == "compressed"
+        if self.presenter_keys or self.compressed:
             scale = None
         self.name = name
         self.arch = arch
@@ -420,7 +422,8 @@ class Session:
             if reference_needed:
                 marker = self.machine_for(self.suite.marker_disks[self.arch]).start()
             disk = self.suite.scaled_disks[self.scale] if self.scale else \
-                self.suite.presenter_keys_disk if self.presenter_keys else self.suite.disk
+                self.suite.presenter_keys_disk if self.presenter_keys else \
+                self.suite.compressed_disk if self.compressed else self.suite.disk
             self.machine = self.machine_for(disk).start()
             if marker:
                 self.reference = self.read_reference(marker)
@@ -644,6 +647,11 @@ LONG_SESSIONS = [("long-talk", long_talk, None, False)]
 PRESENTER_KEYS_SESSIONS = [
     ("presenter-keys", presenter_keys, (640, 480), False, "presenter-keys"),
 ]
+# The image with its pictures stored as LZ4 blocks, at 640x480: every
+# picture it shows is decoded first. Its AAVMF twin is in AA64_SESSIONS.
+COMPRESSED_SESSIONS = [
+    ("compressed-640x480", aavmf_ramfb, (640, 480), False, "compressed"),
+]
 # (name, steps, mode, virtio GPU, SLIDE_SCALE of the image booted)
 SCALED_SESSIONS = [
     ("whole-1920x1080", scaled_steps, (1920, 1080), False, "whole"),
@@ -663,6 +671,9 @@ AA64_SESSIONS = [
     ("aavmf-virtio-gpu", aavmf_virtio_gpu, None, True, None),
     ("aavmf-fill-ramfb", scaled_steps, (800, 600), False, "fill"),
 ]
+AA64_COMPRESSED_SESSIONS = [
+    ("aavmf-compressed-ramfb", aavmf_ramfb, None, False, "compressed"),
+]
 
 
 class Suite:
@@ -672,6 +683,7 @@ class Suite:
         self.artifacts = args.artifacts
         self.scaled_disks = {"whole": args.whole_disk, "fill": args.fill_disk}
         self.presenter_keys_disk = args.presenter_keys_disk
+        self.compressed_disk = args.compressed_disk
         self.deck = Deck(args.pictures)
         self.accel = "kvm" if boot.kvm_works() else "tcg"
 
@@ -693,6 +705,9 @@ def main():
     parser.add_argument("--marker-disk-aa64", help="the marker application's disk for AArch64")
     parser.add_argument("--presenter-keys-disk",
                         help="boot disk built with PRESENTER_KEYS; its session runs with the others")
+    parser.add_argument("--compressed-disk",
+                        help="boot disk built with PICTURE_COMPRESSION=lz4; its session runs "
+                             "with the others (on AAVMF too, with --aa64)")
     parser.add_argument("--jobs", type=int, default=min(2, os.cpu_count() or 1))
     parser.add_argument("sessions", nargs="*", help="run only these sessions")
     args = parser.parse_args()
@@ -704,7 +719,7 @@ def main():
     if args.aa64 and not (args.marker_disk_aa64 and args.fill_disk):
         parser.error("--aa64 needs --marker-disk-aa64 and --fill-disk")
     for path in (args.disk, args.marker_disk, args.whole_disk, args.fill_disk,
-                 args.marker_disk_aa64, args.presenter_keys_disk):
+                 args.marker_disk_aa64, args.presenter_keys_disk, args.compressed_disk):
         if path and not os.path.isfile(path):
             sys.exit("%s: missing; build first (cmake --build build)" % path)
 
@@ -719,14 +734,16 @@ def main():
         say("%s: %d slides; these sessions are written for a deck of %d (decks of other "
             "lengths: deck_lengths.py)" % (args.pictures, suite.deck.count, DEFAULT_SLIDE_COUNT))
         return SKIPPED
-    aa64 = [entry + ("aa64",) for entry in AA64_SESSIONS]
+    aa64 = [entry + ("aa64",) for entry in AA64_SESSIONS +
+            (AA64_COMPRESSED_SESSIONS if args.compressed_disk else [])]
     chosen = LONG_SESSIONS if args.long else SCALED_SESSIONS if args.scaled else \
         aa64 if args.aa64 else SESSIONS
-    if chosen is SESSIONS and args.presenter_keys_disk:
-        chosen = SESSIONS + PRESENTER_KEYS_SESSIONS
+    if chosen is SESSIONS:
+        chosen = SESSIONS + (PRESENTER_KEYS_SESSIONS if args.presenter_keys_disk else []) + \
+            (COMPRESSED_SESSIONS if args.compressed_disk else [])
     if args.sessions:
         chosen = [entry for entry in SESSIONS + LONG_SESSIONS + SCALED_SESSIONS + aa64 +
-                  PRESENTER_KEYS_SESSIONS if entry[0] in args.sessions]
+                  PRESENTER_KEYS_SESSIONS + COMPRESSED_SESSIONS if entry[0] in args.sessions]
     if args.aa64:
         suite.accel = "tcg"
     say("firmware suite: %d sessions, %s, %d at a time" % (len(chosen), suite.accel.upper(),
