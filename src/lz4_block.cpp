@@ -35,13 +35,27 @@ bool read_length(const uint8_t **in, const uint8_t *in_end, size_t *length, size
 
 // Copies a match of `length` bytes from `distance` bytes back, byte for
 // byte as the format defines it, the source overlapping the copy when
-// distance < length. Runs of a short pattern (a flat colour is a 4-byte
-// pixel repeated) go 8 bytes at a time from a whole number of periods
-// back, which holds the same bytes.
+// distance < length. An overlapping match repeats the distance bytes
+// before it: short ones go 8 bytes at a time from a whole number of
+// periods back, which holds the same bytes; long ones (a flat colour is a
+// 4-byte pixel repeated for a whole row or more) copy what is already
+// repeated, a whole number of periods, doubling each time.
 void copy_match(uint8_t *out, size_t distance, size_t length) {
     const uint8_t *from = out - distance;
     if (distance >= length) {
         __builtin_memcpy(out, from, length);
+        return;
+    }
+    if (length >= 64) {
+        // [from, out + done) repeats the period, and done is a whole
+        // number of periods: the next chunk may come from `from` itself.
+        size_t done = 0;
+        while (done < length) {
+            size_t chunk = distance + done;
+            if (chunk > length - done) chunk = length - done;
+            __builtin_memcpy(out + done, from, chunk);
+            done += chunk;
+        }
         return;
     }
     size_t step = distance;

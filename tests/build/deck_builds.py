@@ -84,9 +84,9 @@ class DeckBuild:
     def __init__(self, folder):
         self.folder = folder
 
-    def configure(self, deck_pictures=""):
+    def configure(self, deck_pictures="", compression="none"):
         run(["cmake", "-S", ROOT, "-B", self.folder, "-G", "Ninja",
-             "-DDECK_PICTURES=" + deck_pictures])
+             "-DDECK_PICTURES=" + deck_pictures, "-DPICTURE_COMPRESSION=" + compression])
         return self
 
     def build(self):
@@ -114,10 +114,11 @@ def run(command):
     return result.stdout
 
 
-def built_deck(build_root, name, count, seed=0):
+def built_deck(build_root, name, count, seed=0, compression="none"):
     """A generated deck of COUNT slides in BUILD_ROOT/NAME-pictures and its
-    image built in BUILD_ROOT/NAME: (pictures folder, DeckBuild). Both are
-    kept, so a second run only checks that they are up to date."""
+    image built in BUILD_ROOT/NAME with PICTURE_COMPRESSION=COMPRESSION:
+    (pictures folder, DeckBuild). Both are kept, so a second run only
+    checks that they are up to date."""
     pictures = make_deck(os.path.join(build_root, name + "-pictures"), count, seed)
     build = DeckBuild(os.path.join(build_root, name))
-    return pictures, build.configure(pictures).build()
+    return pictures, build.configure(pictures, compression).build()

@@ -1,7 +1,8 @@
 #!/usr/bin/python3
-"""Decks of other lengths on OVMF: a 3-slide deck and one of the most
-slides an image takes, generated and built in folders of their own, booted
-side by side. Each image first passes the image checks (tests/image); each
+"""Decks of other lengths on OVMF: a 3-slide deck, one of the most slides
+an image of raw pictures takes, and one of the most an image of LZ4 blocks
+(PICTURE_COMPRESSION=lz4) takes, generated and built in folders of their
+own, booted two at a time. Each image first passes the image checks (tests/image); each
 session then checks the first and the last slide, l, h, J and K at both
 ends and a listing, pixel for pixel.
 
@@ -18,9 +19,10 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "build"))
 from deck_builds import built_deck  # noqa: E402
 from firmware_suite import Deck, Session, boot, say  # noqa: E402
-from slidedeck.pictures import MAX_SLIDE_COUNT  # noqa: E402
+from slidedeck.pictures import MAX_SLIDE_COUNT, MAX_SLIDE_COUNT_LZ4  # noqa: E402
 
-LENGTHS = (3, MAX_SLIDE_COUNT)
+# (slides, PICTURE_COMPRESSION)
+LENGTHS = ((3, "none"), (MAX_SLIDE_COUNT, "none"), (MAX_SLIDE_COUNT_LZ4, "lz4"))
 CHECK_IMAGE = os.path.join(HERE, "..", "image", "check_image.py")
 
 
@@ -69,12 +71,13 @@ def main():
     started = time.monotonic()
     accel = "kvm" if boot.kvm_works() else "tcg"
     sessions = []
-    for count in LENGTHS:
-        name = "%d-slides" % count
+    for count, compression in LENGTHS:
+        name = "%d-slides%s" % (count, "" if compression == "none" else "-" + compression)
         say("[%s] generating and building the deck" % name)
-        pictures, build = built_deck(os.path.abspath(args.work), name, count)
-        check = subprocess.run([sys.executable, CHECK_IMAGE, build.image,
-                                os.path.join(build.folder, "BOOTX64.map"), pictures],
+        pictures, build = built_deck(os.path.abspath(args.work), name, count,
+                                     compression=compression)
+        check = subprocess.run([sys.executable, CHECK_IMAGE, "--compression", compression,
+                                build.image, os.path.join(build.folder, "BOOTX64.map"), pictures],
                                stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
         if check.returncode != 0:
             say(check.stdout)
