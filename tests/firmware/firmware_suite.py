@@ -240,7 +240,10 @@ class Session:
         self.suite = suite
         # The presenter-keys image, booted with a USB keyboard as a remote is.
         self.presenter_keys = scale == "presenter-keys"
-        if self.presenter_keys:
+        # The image built with SCREEN_MODE=slide: from the firmware's own
+        # mode it must switch to the slide's, which the slide then fills.
+        self.screen_slide = scale == "screen-slide"
+        if self.presenter_keys or self.screen_slide:
             scale = None
         self.name = name
         self.arch = arch
@@ -292,6 +295,9 @@ class Session:
     def matches(self, screen, view):
         if self.vga_size and (screen.width, screen.height) != self.vga_size:
             return False
+        if self.screen_slide:
+            return (screen.width, screen.height) == (WIDTH, HEIGHT) and \
+                screen.rows(0, 0, WIDTH, HEIGHT) == view.rows
         if self.scaled:
             return screen.rgb == self.scaled.screen(view)
         height = min(HEIGHT, screen.height)
@@ -332,6 +338,9 @@ class Session:
         if self.vga_size and (screen.width, screen.height) != self.vga_size:
             lines.append("  the screen is %dx%d, not the %dx%d mode asked for" % (
                 (screen.width, screen.height) + self.vga_size))
+        elif self.screen_slide and (screen.width, screen.height) != (WIDTH, HEIGHT):
+            lines.append("  the screen is %dx%d, not the slide's %dx%d" % (
+                screen.width, screen.height, WIDTH, HEIGHT))
         elif self.scaled:
             lines.append("  " + self.scaled.mismatch(screen, view))
         else:
@@ -416,11 +425,13 @@ class Session:
         try:
             # A scaled screen is known to the last pixel; an unscaled one
             # keeps the firmware's screen outside the picture.
-            reference_needed = self.vga_size != (WIDTH, HEIGHT) and not self.scale
+            reference_needed = self.vga_size != (WIDTH, HEIGHT) and not self.scale and \
+                not self.screen_slide
             if reference_needed:
                 marker = self.machine_for(self.suite.marker_disks[self.arch]).start()
             disk = self.suite.scaled_disks[self.scale] if self.scale else \
-                self.suite.presenter_keys_disk if self.presenter_keys else self.suite.disk
+                self.suite.presenter_keys_disk if self.presenter_keys else \
+                self.suite.screen_slide_disk if self.screen_slide else self.suite.disk
             self.machine = self.machine_for(disk).start()
             if marker:
                 self.reference = self.read_reference(marker)
@@ -604,6 +615,14 @@ def presenter_keys(s):
     s.quit()
 
 
+def screen_slide(s):
+    """The image built with SCREEN_MODE=slide, started in OVMF's 1280x800:
+    it sets the listed 640x480 mode, which the first slide fills exactly,
+    and j."""
+    s.first_slide()
+    s.press("j", s.suite.deck.view(1))
+
+
 def aavmf_ramfb(s):
     """AAVMF's linear framebuffer (ramfb, 800x600) and the USB keyboard: the
     first slide, both ends of the deck, both listings, q."""
@@ -644,6 +663,8 @@ LONG_SESSIONS = [("long-talk", long_talk, None, False)]
 PRESENTER_KEYS_SESSIONS = [
     ("presenter-keys", presenter_keys, (640, 480), False, "presenter-keys"),
 ]
+# The image built with SCREEN_MODE=slide, from the firmware's default mode.
+SCREEN_SLIDE_SESSIONS = [("screen-slide", screen_slide, None, False, "screen-slide")]
 # (name, steps, mode, virtio GPU, SLIDE_SCALE of the image booted)
 SCALED_SESSIONS = [
     ("whole-1920x1080", scaled_steps, (1920, 1080), False, "whole"),
@@ -672,6 +693,7 @@ class Suite:
         self.artifacts = args.artifacts
         self.scaled_disks = {"whole": args.whole_disk, "fill": args.fill_disk}
         self.presenter_keys_disk = args.presenter_keys_disk
+        self.screen_slide_disk = args.screen_slide_disk
         self.deck = Deck(args.pictures)
         self.accel = "kvm" if boot.kvm_works() else "tcg"
 
@@ -693,6 +715,9 @@ def main():
     parser.add_argument("--marker-disk-aa64", help="the marker application's disk for AArch64")
     parser.add_argument("--presenter-keys-disk",
                         help="boot disk built with PRESENTER_KEYS; its session runs with the others")
+    parser.add_argument("--screen-slide-disk",
+                        help="boot disk built with SCREEN_MODE=slide; its session runs with the "
+                             "others")
     parser.add_argument("--jobs", type=int, default=min(2, os.cpu_count() or 1))
     parser.add_argument("sessions", nargs="*", help="run only these sessions")
     args = parser.parse_args()
@@ -704,7 +729,7 @@ def main():
     if args.aa64 and not (args.marker_disk_aa64 and args.fill_disk):
         parser.error("--aa64 needs --marker-disk-aa64 and --fill-disk")
     for path in (args.disk, args.marker_disk, args.whole_disk, args.fill_disk,
-                 args.marker_disk_aa64, args.presenter_keys_disk):
+                 args.marker_disk_aa64, args.presenter_keys_disk, args.screen_slide_disk):
         if path and not os.path.isfile(path):
             sys.exit("%s: missing; build first (cmake --build build)" % path)
 
@@ -722,11 +747,12 @@ def main():
     aa64 = [entry + ("aa64",) for entry in AA64_SESSIONS]
     chosen = LONG_SESSIONS if args.long else SCALED_SESSIONS if args.scaled else \
         aa64 if args.aa64 else SESSIONS
-    if chosen is SESSIONS and args.presenter_keys_disk:
-        chosen = SESSIONS + PRESENTER_KEYS_SESSIONS
+    if chosen is SESSIONS:
+        chosen = SESSIONS + (PRESENTER_KEYS_SESSIONS if args.presenter_keys_disk else []) + \
+            (SCREEN_SLIDE_SESSIONS if args.screen_slide_disk else [])
     if args.sessions:
         chosen = [entry for entry in SESSIONS + LONG_SESSIONS + SCALED_SESSIONS + aa64 +
-                  PRESENTER_KEYS_SESSIONS if entry[0] in args.sessions]
+                  PRESENTER_KEYS_SESSIONS + SCREEN_SLIDE_SESSIONS if entry[0] in args.sessions]
     if args.aa64:
         suite.accel = "tcg"
     say("firmware suite: %d sessions, %s, %d at a time" % (len(chosen), suite.accel.upper(),
