@@ -1,5 +1,5 @@
-// How fast blt puts a slide on the screen, next to the host C library's
-// memcpy of the same bytes. blt is compiled with the image's code
+// How fast blt puts a slide on the screen, 1:1 and scaled up or down,
+// next to the host C library's memcpy of the same bytes. blt is compiled with the image's code
 // generation flags (general registers only), as it runs on the firmware.
 #include <benchmark/benchmark.h>
 #include <string.h>
@@ -71,32 +71,51 @@ void BM_memcpy_rows(benchmark::State &state) {
     count_bytes(state);
 }
 
-// A slide scaled to a whole screen (SLIDE_SCALE=whole or fill), next to
-// memcpy of as many bytes into the same screen: the scaled rectangle's
-// rows, each from a picture of the rectangle's own size.
-void BM_scaled_slide(benchmark::State &state, uint32_t screen_width, uint32_t screen_height,
-                     scale_mode scale) {
-    host_screen screen(screen_width, screen_height, screen_width);
-    const std::vector<uint8_t> pixels = slide();
-    for (auto _ : state) {
-        scaled_blt(&screen.gop, pixels.data(), width, height, scale);
-        benchmark::ClobberMemory();
-    }
-    const scaled_area area = scaled_area_for(scale, screen_width, screen_height);
-    state.SetBytesProcessed((int64_t)state.iterations() * area.width * area.height * 4);
+// A slide of slide_width x slide_height scaled to a whole screen
+// (SLIDE_SCALE=whole or fill): enlarged by the nearest pixel, or reduced
+// by area averaging, next to memcpy of as many bytes into the same screen:
+// the scaled rectangle's rows, each from a picture of the rectangle's own
+// size.
+struct scaled_case {
+    uint32_t slide_width, slide_height, screen_width, screen_height;
+    scale_mode scale;
+};
+
+std::vector<uint8_t> picture(uint32_t picture_width, uint32_t picture_height) {
+    std::vector<uint8_t> pixels((size_t)picture_width * picture_height * 4);
+    for (size_t i = 0; i < pixels.size(); ++i) pixels[i] = (uint8_t)(i * 7 + (i >> 12));
+    return pixels;
 }
 
-void BM_memcpy_scaled_rows(benchmark::State &state, uint32_t screen_width,
-                           uint32_t screen_height, scale_mode scale) {
-    host_screen screen(screen_width, screen_height, screen_width);
-    const scaled_area area = scaled_area_for(scale, screen_width, screen_height);
+scaled_area area_of(scaled_case c) {
+    build_options.slide_width = c.slide_width;
+    build_options.slide_height = c.slide_height;
+    return scaled_area_for(c.scale, c.screen_width, c.screen_height);
+}
+
+void BM_scaled_slide(benchmark::State &state, scaled_case c) {
+    host_screen screen(c.screen_width, c.screen_height, c.screen_width);
+    const std::vector<uint8_t> pixels = picture(c.slide_width, c.slide_height);
+    const scaled_area area = area_of(c);
+    for (auto _ : state) {
+        scaled_blt(&screen.gop, pixels.data(), c.slide_width, c.slide_height, c.scale);
+        benchmark::ClobberMemory();
+    }
+    state.SetBytesProcessed((int64_t)state.iterations() * area.width * area.height * 4);
+    build_options = image_options{scale_off};
+}
+
+void BM_memcpy_scaled_rows(benchmark::State &state, scaled_case c) {
+    host_screen screen(c.screen_width, c.screen_height, c.screen_width);
+    const scaled_area area = area_of(c);
+    build_options = image_options{scale_off};
     const size_t row_bytes = (size_t)area.width * 4;
     const std::vector<uint8_t> source(row_bytes * area.height, 7);
     for (auto _ : state) {
         uint8_t *out = (uint8_t *)screen.memory.data() +
-                       ((size_t)area.top * screen_width + area.left) * 4;
+                       ((size_t)area.top * c.screen_width + area.left) * 4;
         for (uint32_t y = 0; y < area.height; ++y)
-            memcpy(out + (size_t)y * screen_width * 4, source.data() + y * row_bytes, row_bytes);
+            memcpy(out + (size_t)y * c.screen_width * 4, source.data() + y * row_bytes, row_bytes);
         benchmark::ClobberMemory();
     }
     state.SetBytesProcessed((int64_t)state.iterations() * area.width * area.height * 4);
@@ -104,10 +123,14 @@ void BM_memcpy_scaled_rows(benchmark::State &state, uint32_t screen_width,
 
 BENCHMARK(BM_blt_slide);
 BENCHMARK(BM_memcpy_rows);
-BENCHMARK_CAPTURE(BM_scaled_slide, fill_1920x1080, 1920, 1080, scale_fill);
-BENCHMARK_CAPTURE(BM_memcpy_scaled_rows, fill_1920x1080, 1920, 1080, scale_fill);
-BENCHMARK_CAPTURE(BM_scaled_slide, whole_3840x2160, 3840, 2160, scale_whole);
-BENCHMARK_CAPTURE(BM_memcpy_scaled_rows, whole_3840x2160, 3840, 2160, scale_whole);
+#define SCALED(name, ...)                                         \
+    BENCHMARK_CAPTURE(BM_scaled_slide, name, {__VA_ARGS__});      \
+    BENCHMARK_CAPTURE(BM_memcpy_scaled_rows, name, {__VA_ARGS__})
+SCALED(fill_640x480_to_1920x1080, 640, 480, 1920, 1080, scale_fill);
+SCALED(whole_640x480_to_3840x2160, 640, 480, 3840, 2160, scale_whole);
+SCALED(enlarge_1920x1080_to_3840x2160, 1920, 1080, 3840, 2160, scale_fill);
+SCALED(reduce_1920x1080_to_1280x720, 1920, 1080, 1280, 720, scale_fill);
+SCALED(one_to_one_1920x1080, 1920, 1080, 1920, 1080, scale_fill);
 
 }  // namespace
 

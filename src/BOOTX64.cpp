@@ -23,7 +23,7 @@ constexpr uint64_t watchdog_code = 0x10000;
 uint32_t smaller(uint32_t a, uint32_t b) { return a < b ? a : b; }
 
 // After a blank, black again everywhere but where the picture goes: the
-// scaled area, or in a mode drawn 1:1 the 640x480 corner.
+// scaled area, or in a mode drawn 1:1 the slide's corner.
 void clear_around_picture_area(EFI_GRAPHICS_OUTPUT_PROTOCOL *gop, scale_mode scale) {
     const EFI_GRAPHICS_OUTPUT_MODE_INFORMATION *info = gop->Mode->Info;
     const uint32_t width = info->HorizontalResolution, height = info->VerticalResolution;
@@ -31,8 +31,8 @@ void clear_around_picture_area(EFI_GRAPHICS_OUTPUT_PROTOCOL *gop, scale_mode sca
     if (area.width != 0)
         clear_around(gop, area.left, area.top, area.width, area.height);
     else
-        clear_around(gop, 0, 0, smaller(width, picture_area_width),
-                     smaller(height, picture_area_height));
+        clear_around(gop, 0, 0, smaller(width, build_options.slide_width),
+                     smaller(height, build_options.slide_height));
 }
 
 }  // namespace
@@ -191,6 +191,39 @@ void blt(EFI_GRAPHICS_OUTPUT_PROTOCOL *gop, const uint8_t *pixels, uint32_t widt
              columns, rows, source_stride);
 }
 
+bool better_mode(screen_mode_choice choice, uint32_t width, uint32_t height, uint32_t best_width,
+                 uint32_t best_height) {
+    if (choice == screen_slide) {
+        const uint32_t slide_width = build_options.slide_width;
+        const uint32_t slide_height = build_options.slide_height;
+        const bool fits = width == slide_width && height == slide_height;
+        const bool best_fits = best_width == slide_width && best_height == slide_height;
+        if (fits != best_fits) return fits;
+        if (fits) return false;
+    }
+    return (uint64_t)width * height > (uint64_t)best_width * best_height;
+}
+
+void set_screen_mode(EFI_GRAPHICS_OUTPUT_PROTOCOL *gop, EFI_BOOT_SERVICES *boot,
+                     screen_mode_choice choice) {
+    if (choice == screen_keep || gop->QueryMode == nullptr || gop->SetMode == nullptr) return;
+    bool found = false;
+    uint32_t best = 0, best_width = 0, best_height = 0;
+    for (uint32_t number = 0; number < gop->Mode->MaxMode; ++number) {
+        UINTN size = 0;
+        EFI_GRAPHICS_OUTPUT_MODE_INFORMATION *info = nullptr;
+        if (EFI_ERROR(gop->QueryMode(gop, number, &size, &info)) || info == nullptr) continue;
+        const uint32_t width = info->HorizontalResolution, height = info->VerticalResolution;
+        if (boot->FreePool) boot->FreePool(info);
+        if (size < offsetof(EFI_GRAPHICS_OUTPUT_MODE_INFORMATION, PixelFormat)) continue;
+        if (!found || better_mode(choice, width, height, best_width, best_height)) {
+            found = true;
+            best = number, best_width = width, best_height = height;
+        }
+    }
+    if (found && best != gop->Mode->Mode) gop->SetMode(gop, best);
+}
+
 // Nothing in the viewer calls the formatters; `used` tells the linker to
 // keep them in the image all the same.
 __attribute__((used)) CHAR16 *int_to_ascii(int64_t value, uint8_t digits, CHAR16 *buffer) {
@@ -242,6 +275,8 @@ extern "C" EFI_STATUS EFIAPI efi_main(EFI_HANDLE ImageHandle, EFI_SYSTEM_TABLE *
     // The boot manager arms a five-minute watchdog before it starts a boot
     // option; a talk lasts longer. If the call fails the talk goes on anyway.
     boot->SetWatchdogTimer(0, watchdog_code, 0, nullptr);
+    set_screen_mode(gop, boot, build_options.screen_mode);
+    if (gop->Mode == nullptr || gop->Mode->Info == nullptr) return EFI_DEVICE_ERROR;
     if (build_options.slide_scale != scale_off)
         clear_around_scaled_area(gop, build_options.slide_scale);
 

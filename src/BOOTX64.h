@@ -5,6 +5,7 @@
 #define BOOTX64_H
 
 #include "efi.h"
+#include "options.h"
 #include "img.h"
 
 // The listings that the keys 1 and 2 call up over the slide.
@@ -50,6 +51,20 @@ void handle_input(presentation *state, EFI_INPUT_KEY key, int32_t slide_count,
 // instead (scale.h).
 void blt(EFI_GRAPHICS_OUTPUT_PROTOCOL *gop, const uint8_t *pixels, uint32_t width,
          uint32_t height);
+
+// SCREEN_MODE's choice between two listed modes: whether a mode of
+// width x height is better than the best one found so far. `slide` prefers
+// the first mode of the slide's own size, and among the others the one
+// with the most pixels; `max` the most pixels; ties keep the earlier mode.
+bool better_mode(screen_mode_choice choice, uint32_t width, uint32_t height, uint32_t best_width,
+                 uint32_t best_height);
+
+// Sets the mode SCREEN_MODE asks for among the modes the firmware lists,
+// skipping those QueryMode refuses; nothing for `keep`, or when the best
+// mode is the current one. When SetMode fails the talk goes on in the
+// current mode.
+void set_screen_mode(EFI_GRAPHICS_OUTPUT_PROTOCOL *gop, EFI_BOOT_SERVICES *boot,
+                     screen_mode_choice choice);
 
 // Fixed-width, zero-padded numbers as 0-terminated UCS-2 strings, the form
 // the firmware's text output takes. Exactly `digits` digit positions are

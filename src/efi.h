@@ -166,9 +166,15 @@ typedef EFI_STATUS(EFIAPI *EFI_GRAPHICS_OUTPUT_PROTOCOL_BLT)(
     EFI_GRAPHICS_OUTPUT_BLT_OPERATION BltOperation, UINTN SourceX, UINTN SourceY,
     UINTN DestinationX, UINTN DestinationY, UINTN Width, UINTN Height, UINTN Delta);
 
+typedef EFI_STATUS(EFIAPI *EFI_GRAPHICS_OUTPUT_PROTOCOL_QUERY_MODE)(
+    EFI_GRAPHICS_OUTPUT_PROTOCOL *This, uint32_t ModeNumber, UINTN *SizeOfInfo,
+    EFI_GRAPHICS_OUTPUT_MODE_INFORMATION **Info);
+typedef EFI_STATUS(EFIAPI *EFI_GRAPHICS_OUTPUT_PROTOCOL_SET_MODE)(
+    EFI_GRAPHICS_OUTPUT_PROTOCOL *This, uint32_t ModeNumber);
+
 struct EFI_GRAPHICS_OUTPUT_PROTOCOL {
-    void *QueryMode;
-    void *SetMode;
+    EFI_GRAPHICS_OUTPUT_PROTOCOL_QUERY_MODE QueryMode;
+    EFI_GRAPHICS_OUTPUT_PROTOCOL_SET_MODE SetMode;
     EFI_GRAPHICS_OUTPUT_PROTOCOL_BLT Blt;
     EFI_GRAPHICS_OUTPUT_PROTOCOL_MODE *Mode;
 };
@@ -186,6 +192,7 @@ static_assert(offsetof(EFI_GRAPHICS_OUTPUT_PROTOCOL, Mode) == 24, "graphics outp
 
 typedef EFI_STATUS(EFIAPI *EFI_SET_WATCHDOG_TIMER)(UINTN Timeout, uint64_t WatchdogCode,
                                                    UINTN DataSize, CHAR16 *WatchdogData);
+typedef EFI_STATUS(EFIAPI *EFI_FREE_POOL)(void *Buffer);
 typedef EFI_STATUS(EFIAPI *EFI_LOCATE_PROTOCOL)(EFI_GUID *Protocol, void *Registration,
                                                 void **Interface);
 
@@ -197,7 +204,7 @@ struct EFI_BOOT_SERVICES {
     void *FreePages;
     void *GetMemoryMap;
     void *AllocatePool;
-    void *FreePool;
+    EFI_FREE_POOL FreePool;
     void *CreateEvent;
     void *SetTimer;
     void *WaitForEvent;
@@ -237,6 +244,7 @@ struct EFI_BOOT_SERVICES {
     void *CreateEventEx;
 };
 static_assert(sizeof(EFI_BOOT_SERVICES) == 376, "boot services layout");
+static_assert(offsetof(EFI_BOOT_SERVICES, FreePool) == 72, "boot services layout");
 static_assert(offsetof(EFI_BOOT_SERVICES, SetWatchdogTimer) == 256, "boot services layout");
 static_assert(offsetof(EFI_BOOT_SERVICES, LocateProtocol) == 320, "boot services layout");
 

@@ -1,20 +1,63 @@
-// Scaled drawing. Each scaled row is built once in a buffer in ordinary
-// memory and written whole to every screen row it covers (the first one
-// while it is built, when that row is 8-byte aligned), so the framebuffer
-// is only ever written, in aligned 8-byte stores, and never read back (on
-// real machines it is often uncached). Modes
-// without a blue-green-red linear framebuffer get the same rows through
-// the firmware's Blt, a band of rows per call.
+// Drawing a picture to the screen at any slide size and mode. The rules,
+// exactly, so that a test can compute every screen pixel on its own:
+//
+// The slide is SW x SH (build_options.slide_width/height), the picture
+// drawn is PW x PH (a slide, or a listing: as wide, less high), the mode
+// is MW x MH. Division is integer division, rounding down.
+//
+// 1. Where the slide goes, an area of AW x AH at (left, top):
+//    - SLIDE_SCALE=off, a mode wider than 8192 or a slide wider than 8192:
+//      1:1 from the top-left corner (blt in BOOTX64.cpp): picture pixel
+//      (x, y) at screen (x, y) for x < min(PW, MW), y < min(PH, MH);
+//      nothing else is written.
+//    - whole: k = min(MW / SW, MH / SH); with k >= 1, AW = k SW and
+//      AH = k SH. With k = 0 (the slide does not fit 1:1): as fill.
+//    - fill: when MW SH >= MH SW, AH = MH and AW = MH SW / SH; otherwise
+//      AW = MW and AH = MW SH / SW.
+//    - left = (MW - AW) / 2, top = (MH - AH) / 2. A mode of the slide's
+//      own size so gets the slide 1:1 over the whole screen.
+// 2. The border: clear_around_scaled_area paints every screen pixel
+//    outside the area black (0); the viewer calls it before the first
+//    slide and after a blank screen.
+// 3. Screen pixel (left + dx, top + dy), 0 <= dx < AW, 0 <= dy < AH:
+//    - Enlarging (AW >= SW, and so AH >= SH): the picture pixel (sx, sy)
+//      whose centre is nearest, sx = (2 dx + 1) SW / (2 AW) and
+//      sy = (2 dy + 1) SH / (2 AH); written when sx < PW and sy < PH,
+//      otherwise left as it was.
+//    - Reducing (AW < SW, and so AH < SH): the mean of the slide area the
+//      screen pixel covers. On a common scale, screen column dx spans
+//      [dx SW, (dx + 1) SW) and picture column sx spans [sx AW, (sx + 1) AW);
+//      wx(dx, sx) is the length of their overlap. Rows likewise: wy(dy, sy)
+//      from [dy SH, (dy + 1) SH) and [sy AH, (sy + 1) AH). The pixel is
+//      written only when the area it covers lies wholly within the
+//      picture, (dx + 1) SW <= PW AW and (dy + 1) SH <= PH AH (below a
+//      shorter listing the screen keeps what it showed). Each of its four
+//      bytes (blue, green, red, reserved) is, with S the sum over the
+//      picture of wx wy times that byte and T = SW SH (the sum of the
+//      weights), (2 S + T) / (2 T): the exact mean, rounded to nearest,
+//      halves up.
+// 4. A blue-green-red linear framebuffer is only written, never read, in
+//    aligned 8-byte stores (narrower aligned ones at a row's ragged ends);
+//    any other pixel format, or no framebuffer, gets the same pixels
+//    through the firmware's Blt (EfiBltBufferToVideo), a band of rows per
+//    call.
+//
+// Each scaled row is built once in a buffer in ordinary memory and written
+// whole to every screen row it covers (the first one while it is built,
+// when that row is 8-byte aligned). Reducing sums the picture rows a screen
+// row covers into per-column sums, then the columns into pixels, all in
+// general registers (two colour bytes to a 64-bit word).
 #include "scale.h"
 
 #include "copy.h"
+#include "options.h"
 
 namespace {
 
 // The row buffer: one scaled row for the direct path, a band of rows for
 // Blt, and one colour for clearing and blanking. 256 KiB in .bss: eight
-// rows of the widest mode, more of narrower ones. Static because the firmware promises only
-// 128 KiB of stack and the image has no heap.
+// rows of the widest mode, more of narrower ones. Static because the
+// firmware promises only 128 KiB of stack and the image has no heap.
 constexpr uint32_t buffer_pixels = widest_scaled_mode * 8;
 alignas(8) uint32_t row_buffer[buffer_pixels];
 
@@ -24,6 +67,9 @@ bool writes_directly(const EFI_GRAPHICS_OUTPUT_PROTOCOL_MODE *mode) {
     return mode->Info->PixelFormat == PixelBlueGreenRedReserved8BitPerColor &&
            mode->FrameBufferBase != 0;
 }
+
+uint32_t slide_width() { return build_options.slide_width; }
+uint32_t slide_height() { return build_options.slide_height; }
 
 // Walks screen positions d = 0, 1, 2, ... of an area `area` long and gives
 // the picture position floor((2d + 1) * source / (2 * area)) each shows:
@@ -57,18 +103,20 @@ uint32_t covered(uint32_t count, uint32_t source, uint32_t area) {
     return smaller((uint32_t)((odd_limit + 1) / 2), area);
 }
 
-// The picture columns each pair of screen columns of the scaled area
-// shows, the left one in the low 16 bits: worked out once per picture
-// drawn, so a row costs one table load per two pixels. 16 KiB in .bss.
-uint32_t column_pairs[widest_scaled_mode / 2];
+// Per picture drawn, worked out once: enlarging, the picture columns each
+// pair of screen columns shows, the left one in the low 16 bits; reducing,
+// for each picture column the screen column its span starts in (high 16
+// bits) and how much of the span falls there (low 16 bits), the rest going
+// to the next. 32 KiB in .bss.
+uint32_t column_table[widest_scaled_mode];
 
 void map_columns(uint32_t columns, uint32_t area_width) {
-    nearest_walk walk = start_walk(picture_area_width, area_width);
+    nearest_walk walk = start_walk(slide_width(), area_width);
     for (uint32_t x = 0; x < columns; ++x, advance(&walk)) {
         if (x % 2 == 0)
-            column_pairs[x / 2] = walk.index;
+            column_table[x / 2] = walk.index;
         else
-            column_pairs[x / 2] |= walk.index << 16;
+            column_table[x / 2] |= walk.index << 16;
     }
 }
 
@@ -79,17 +127,17 @@ uint64_t picture_pixel(const uint8_t *row, uint32_t column) {
     return *(const aligned_u32 *)(row + (size_t)column * 4);
 }
 
-// Builds `columns` screen pixels of one scaled row from a picture row, two
-// pixels to a store, into `out` and, when `screen` is not null, into that
-// 8-byte aligned framebuffer row as well: the first screen row a picture
-// row covers is written while the row is built.
+// Builds `columns` screen pixels of one enlarged row from a picture row,
+// two pixels to a store, into `out` and, when `screen` is not null, into
+// that 8-byte aligned framebuffer row as well: the first screen row a
+// picture row covers is written while the row is built.
 void scale_row(uint32_t *out, const uint8_t *row, uint32_t columns, uint8_t *screen) {
     aligned_u64 *pairs = (aligned_u64 *)out;
     const uint32_t pair_count = columns / 2;
     if (screen) {
         aligned_u64 *screen_pairs = (aligned_u64 *)screen;
         for (uint32_t i = 0; i < pair_count; ++i) {
-            const uint32_t source = column_pairs[i];
+            const uint32_t source = column_table[i];
             const uint64_t pair =
                 picture_pixel(row, source & 0xFFFF) | picture_pixel(row, source >> 16) << 32;
             pairs[i] = pair;
@@ -97,15 +145,379 @@ void scale_row(uint32_t *out, const uint8_t *row, uint32_t columns, uint8_t *scr
         }
     } else {
         for (uint32_t i = 0; i < pair_count; ++i) {
-            const uint32_t source = column_pairs[i];
+            const uint32_t source = column_table[i];
             pairs[i] = picture_pixel(row, source & 0xFFFF) | picture_pixel(row, source >> 16) << 32;
         }
     }
     if (columns % 2) {
-        out[columns - 1] = (uint32_t)picture_pixel(row, column_pairs[pair_count]);
+        out[columns - 1] = (uint32_t)picture_pixel(row, column_table[pair_count]);
         if (screen) *(aligned_u32 *)(screen + (size_t)(columns - 1) * 4) = out[columns - 1];
     }
 }
+
+// ---- Reducing ---------------------------------------------------------
+
+uint32_t common_divisor(uint32_t a, uint32_t b) {
+    while (b != 0) {
+        const uint32_t rest = a % b;
+        a = b;
+        b = rest;
+    }
+    return a;
+}
+
+// One axis of a reduction with the common factor of slide and area taken
+// out, so the weights stay small: a picture pixel spans `source_span`, a
+// screen pixel `screen_span` (> source_span) on the common scale.
+struct reduction_axis {
+    uint32_t source_span;
+    uint32_t screen_span;
+};
+
+reduction_axis reduction_for(uint32_t slide, uint32_t area) {
+    const uint32_t factor = common_divisor(slide, area);
+    return {area / factor, slide / factor};
+}
+
+// The screen positions whose whole span lies within the first `count`
+// picture positions.
+uint32_t wholly_covered(uint32_t count, reduction_axis axis, uint32_t area) {
+    return smaller((uint32_t)((uint64_t)count * axis.source_span / axis.screen_span), area);
+}
+
+// A pixel's four bytes spread over two 64-bit words with 32-bit lanes:
+// blue and red, green and reserved. Weighted sums then add lane by lane.
+uint64_t blue_red(uint32_t pixel) {
+    return (pixel & 0xFFu) | (uint64_t)(pixel & 0xFF0000u) << 16;
+}
+uint64_t green_reserved(uint32_t pixel) {
+    return (pixel >> 8 & 0xFFu) | (uint64_t)(pixel >> 24) << 32;
+}
+
+// The weighted sums of the picture rows the current screen row covers,
+// per picture column, as blue_red and green_reserved lanes. 128 KiB in
+// .bss.
+uint64_t column_sums[2 * widest_scaled_mode];
+
+void sum_rows(const uint8_t *pixels, size_t stride, uint32_t sources, reduction_axis rows,
+              uint32_t screen_row) {
+    const uint64_t start = (uint64_t)screen_row * rows.screen_span;
+    const uint64_t end = start + rows.screen_span;
+    bool first = true;
+    for (uint32_t y = (uint32_t)(start / rows.source_span); (uint64_t)y * rows.source_span < end;
+         ++y, first = false) {
+        const uint64_t top = (uint64_t)y * rows.source_span;
+        const uint64_t from = top > start ? top : start;
+        const uint64_t to = top + rows.source_span < end ? top + rows.source_span : end;
+        const uint64_t weight = to - from;
+        const aligned_u32 *row = (const aligned_u32 *)(pixels + y * stride);
+        if (first) {
+            for (uint32_t x = 0; x < sources; ++x) {
+                column_sums[2 * x] = weight * blue_red(row[x]);
+                column_sums[2 * x + 1] = weight * green_reserved(row[x]);
+            }
+        } else {
+            for (uint32_t x = 0; x < sources; ++x) {
+                column_sums[2 * x] += weight * blue_red(row[x]);
+                column_sums[2 * x + 1] += weight * green_reserved(row[x]);
+            }
+        }
+    }
+}
+
+void map_reduced_columns(uint32_t sources, reduction_axis columns) {
+    for (uint32_t x = 0; x < sources; ++x) {
+        const uint64_t left = (uint64_t)x * columns.source_span;
+        const uint32_t screen = (uint32_t)(left / columns.screen_span);
+        const uint64_t boundary = (uint64_t)(screen + 1) * columns.screen_span;
+        const uint64_t right = left + columns.source_span;
+        column_table[x] = screen << 16 | (uint32_t)((right < boundary ? right : boundary) - left);
+    }
+}
+
+// (2 S + T) / (2 T) for each lane, the division by a multiply: with
+// m = ceil(2^64 / 2T), floor(n m / 2^64) = floor(n / 2T) for every n up to
+// 511 T (S is at most 255 T), since n (m 2T - 2^64) < 511 T 2T < 2^64 for
+// T below 2^26 (a slide has at most 7680 x 4320 pixels).
+struct rounding_divisor {
+    uint64_t total;       // T
+    uint64_t reciprocal;  // m
+};
+
+rounding_divisor divisor_for(uint64_t total) {
+    return {total, ~0ull / (2 * total) + 1};
+}
+
+uint32_t rounded_mean(uint64_t sum, rounding_divisor divisor) {
+    const unsigned __int128 product = (unsigned __int128)(2 * sum + divisor.total) *
+                                      divisor.reciprocal;
+    return (uint32_t)(product >> 64);
+}
+
+// Sums of the lanes of one screen pixel: 32-bit lanes where T * 255 fits
+// them (any slide up to 16.8 million pixels), four 64-bit sums otherwise.
+struct lane_sums {
+    uint64_t blue_red, green_reserved;
+    void clear() { blue_red = green_reserved = 0; }
+    void add(uint64_t weight, uint64_t br, uint64_t ga) {
+        blue_red += weight * br;
+        green_reserved += weight * ga;
+    }
+    uint32_t pixel(rounding_divisor divisor) const {
+        return rounded_mean(blue_red & 0xFFFFFFFFu, divisor) |
+               rounded_mean(green_reserved & 0xFFFFFFFFu, divisor) << 8 |
+               rounded_mean(blue_red >> 32, divisor) << 16 |
+               rounded_mean(green_reserved >> 32, divisor) << 24;
+    }
+};
+
+struct wide_sums {
+    uint64_t blue, green, red, reserved;
+    void clear() { blue = green = red = reserved = 0; }
+    void add(uint64_t weight, uint64_t br, uint64_t ga) {
+        blue += weight * (br & 0xFFFFFFFFu);
+        red += weight * (br >> 32);
+        green += weight * (ga & 0xFFFFFFFFu);
+        reserved += weight * (ga >> 32);
+    }
+    uint32_t pixel(rounding_divisor divisor) const {
+        return rounded_mean(blue, divisor) | rounded_mean(green, divisor) << 8 |
+               rounded_mean(red, divisor) << 16 | rounded_mean(reserved, divisor) << 24;
+    }
+};
+
+// The same for small totals, T * 255 below 2^16 (T = 9 for 1920x1080 on
+// 1280x720, 225 on 1024x576): all four bytes in 16-bit lanes of one word,
+// blue, red, green, reserved from the low end, and the rounded means from a
+// table of every sum S. 64 KiB in .bss.
+uint64_t four_lanes(uint32_t pixel) {
+    return (pixel & 0x00FF00FFu) | (uint64_t)(pixel >> 8 & 0x00FF00FFu) << 32;
+}
+
+uint8_t mean_of_sum[1 << 16];
+uint64_t mean_table_total = 0;
+
+void fill_mean_table(uint64_t total) {
+    if (mean_table_total == total) return;
+    for (uint64_t sum = 0; sum <= 255 * total; ++sum)
+        mean_of_sum[sum] = (uint8_t)((2 * sum + total) / (2 * total));
+    mean_table_total = total;
+}
+
+__attribute__((always_inline)) inline uint32_t small_mean(uint64_t sums) {
+    return mean_of_sum[sums & 0xFFFF] | (uint32_t)mean_of_sum[sums >> 32 & 0xFFFF] << 8 |
+           (uint32_t)mean_of_sum[sums >> 16 & 0xFFFF] << 16 |
+           (uint32_t)mean_of_sum[sums >> 48] << 24;
+}
+
+// A screen row that covers at most three picture rows, in one pass: each
+// picture column's weighted sum down the rows goes straight into the
+// screen columns, with no column sums stored between.
+template <int rows>
+void reduce_row_small(uint32_t *out, const aligned_u32 *const *row, const uint64_t *weight,
+                      uint32_t sources, uint32_t source_span) {
+    uint64_t current = 0, next = 0;
+    uint32_t screen = 0;
+    for (uint32_t x = 0; x < sources; ++x) {
+        uint64_t sums = weight[0] * four_lanes(row[0][x]);
+        if (rows > 1) sums += weight[1] * four_lanes(row[1][x]);
+        if (rows > 2) sums += weight[2] * four_lanes(row[2][x]);
+        const uint32_t entry = column_table[x];
+        if (entry >> 16 != screen) {
+            out[screen] = small_mean(current);
+            screen = entry >> 16;
+            current = next;
+            next = 0;
+        }
+        const uint64_t part = entry & 0xFFFF;
+        current += part * sums;
+        next += (source_span - part) * sums;
+    }
+    out[screen] = small_mean(current);
+}
+
+// Returns false when the screen row covers more than three picture rows.
+bool reduce_row_in_one_pass(uint32_t *out, const uint8_t *pixels, size_t stride, uint32_t sources,
+                            reduction_axis rows, reduction_axis columns, uint32_t screen_row) {
+    const uint32_t start = screen_row * rows.screen_span, end = start + rows.screen_span;
+    const aligned_u32 *row[3];
+    uint64_t weight[3];
+    int count = 0;
+    for (uint32_t y = start / rows.source_span; y * rows.source_span < end; ++y, ++count) {
+        if (count == 3) return false;
+        const uint32_t top = y * rows.source_span;
+        const uint32_t from = top > start ? top : start;
+        const uint32_t to = top + rows.source_span < end ? top + rows.source_span : end;
+        weight[count] = to - from;
+        row[count] = (const aligned_u32 *)(pixels + y * stride);
+    }
+    if (count == 1)
+        reduce_row_small<1>(out, row, weight, sources, columns.source_span);
+    else if (count == 2)
+        reduce_row_small<2>(out, row, weight, sources, columns.source_span);
+    else
+        reduce_row_small<3>(out, row, weight, sources, columns.source_span);
+    return true;
+}
+
+// The screen row from the column sums: each picture column adds its part
+// to the screen column its span starts in and the rest to the next.
+template <typename sums>
+void sum_columns(uint32_t *out, uint32_t sources, uint32_t source_span,
+                 rounding_divisor divisor) {
+    sums current, next;
+    current.clear();
+    next.clear();
+    uint32_t screen = 0;
+    for (uint32_t x = 0; x < sources; ++x) {
+        const uint32_t entry = column_table[x];
+        if (entry >> 16 != screen) {
+            out[screen] = current.pixel(divisor);
+            screen = entry >> 16;
+            current = next;
+            next.clear();
+        }
+        const uint64_t weight = entry & 0xFFFF;
+        const uint64_t br = column_sums[2 * x], ga = column_sums[2 * x + 1];
+        current.add(weight, br, ga);
+        next.add(source_span - weight, br, ga);
+    }
+    out[screen] = current.pixel(divisor);
+}
+
+// The picture reduced into the area, row by row: straight into the
+// framebuffer, or through Blt a band at a time.
+void reduce(EFI_GRAPHICS_OUTPUT_PROTOCOL *gop, const uint8_t *pixels, uint32_t width,
+            uint32_t height, scaled_area area) {
+    const reduction_axis across = reduction_for(slide_width(), area.width);
+    const reduction_axis down = reduction_for(slide_height(), area.height);
+    const uint32_t columns = wholly_covered(width, across, area.width);
+    const uint32_t rows = wholly_covered(height, down, area.height);
+    if (columns == 0 || rows == 0) return;
+    // The picture columns the drawn screen columns cover.
+    const uint32_t sources = (uint32_t)(((uint64_t)columns * across.screen_span +
+                                         across.source_span - 1) / across.source_span);
+    map_reduced_columns(sources, across);
+    const uint64_t total = (uint64_t)across.screen_span * down.screen_span;
+    const rounding_divisor divisor = divisor_for(total);
+    const bool small = total * 255 <= 0xFFFF;
+    const bool narrow_lanes = total * 255 <= 0xFFFFFFFFu;
+    if (small) fill_mean_table(total);
+    const size_t stride = (size_t)width * 4, row_bytes = (size_t)columns * 4;
+
+    const EFI_GRAPHICS_OUTPUT_PROTOCOL_MODE *mode = gop->Mode;
+    const bool direct = writes_directly(mode);
+    const uint32_t slot_pixels = (columns + 1) & ~1u;
+    const uint32_t band = direct ? 1 : buffer_pixels / slot_pixels;
+    for (uint32_t band_top = 0; band_top < rows; band_top += band) {
+        const uint32_t band_rows = smaller(band, rows - band_top);
+        for (uint32_t i = 0; i < band_rows; ++i) {
+            uint32_t *slot = row_buffer + (size_t)i * slot_pixels;
+            // Small totals and at most three picture rows a screen row (any
+            // reduction to more than half the size): one pass.
+            if (small && reduce_row_in_one_pass(slot, pixels, stride, sources, down, across,
+                                                band_top + i))
+                continue;
+            sum_rows(pixels, stride, sources, down, band_top + i);
+            if (narrow_lanes)
+                sum_columns<lane_sums>(slot, sources, across.source_span, divisor);
+            else
+                sum_columns<wide_sums>(slot, sources, across.source_span, divisor);
+        }
+        if (direct) {
+            const size_t pitch = (size_t)mode->Info->PixelsPerScanLine * 4;
+            copy_bytes((uint8_t *)(uintptr_t)mode->FrameBufferBase +
+                           (area.top + band_top) * pitch + (size_t)area.left * 4,
+                       row_buffer, row_bytes);
+        } else {
+            gop->Blt(gop, (EFI_GRAPHICS_OUTPUT_BLT_PIXEL *)row_buffer, EfiBltBufferToVideo, 0, 0,
+                     area.left, area.top + band_top, columns, band_rows, (UINTN)slot_pixels * 4);
+        }
+    }
+}
+
+// ---- 1:1 into the area -------------------------------------------------
+
+void copy_into(EFI_GRAPHICS_OUTPUT_PROTOCOL *gop, const uint8_t *pixels, uint32_t width,
+               uint32_t height, scaled_area area) {
+    const uint32_t columns = smaller(width, area.width), rows = smaller(height, area.height);
+    if (columns == 0 || rows == 0) return;
+    const EFI_GRAPHICS_OUTPUT_PROTOCOL_MODE *mode = gop->Mode;
+    const size_t stride = (size_t)width * 4;
+    if (writes_directly(mode)) {
+        const size_t pitch = (size_t)mode->Info->PixelsPerScanLine * 4;
+        uint8_t *screen_row = (uint8_t *)(uintptr_t)mode->FrameBufferBase + area.top * pitch +
+                              (size_t)area.left * 4;
+        for (uint32_t y = 0; y < rows; ++y, screen_row += pitch, pixels += stride)
+            copy_bytes(screen_row, pixels, (size_t)columns * 4);
+        return;
+    }
+    gop->Blt(gop, (EFI_GRAPHICS_OUTPUT_BLT_PIXEL *)pixels, EfiBltBufferToVideo, 0, 0, area.left,
+             area.top, columns, rows, stride);
+}
+
+// ---- Enlarging ---------------------------------------------------------
+
+void enlarge(EFI_GRAPHICS_OUTPUT_PROTOCOL *gop, const uint8_t *pixels, uint32_t width,
+             uint32_t height, scaled_area area) {
+    const EFI_GRAPHICS_OUTPUT_PROTOCOL_MODE *mode = gop->Mode;
+    const EFI_GRAPHICS_OUTPUT_MODE_INFORMATION *info = mode->Info;
+    // The screen rows and columns that show the picture; below and right
+    // of them the screen keeps what the slide's area had.
+    const uint32_t columns = covered(smaller(width, slide_width()), slide_width(), area.width);
+    const uint32_t rows = covered(smaller(height, slide_height()), slide_height(), area.height);
+    if (rows == 0 || columns == 0) return;
+
+    const size_t source_stride = (size_t)width * 4;
+    const size_t row_bytes = (size_t)columns * 4;
+    map_columns(columns, area.width);
+    nearest_walk walk = start_walk(slide_height(), area.height);
+    uint32_t built = ~0u;  // the picture row the buffer holds scaled
+
+    if (writes_directly(mode)) {
+        const size_t pitch = (size_t)info->PixelsPerScanLine * 4;
+        uint8_t *screen_row = (uint8_t *)(uintptr_t)mode->FrameBufferBase + area.top * pitch +
+                              (size_t)area.left * 4;
+        for (uint32_t y = 0; y < rows; ++y, advance(&walk), screen_row += pitch) {
+            if (walk.index == built) {
+                copy_bytes(screen_row, row_buffer, row_bytes);
+                continue;
+            }
+            // An aligned screen row is written as the row is built; any
+            // other goes through the copy, which aligns its stores.
+            const bool aligned = ((uintptr_t)screen_row & 7) == 0;
+            scale_row(row_buffer, pixels + walk.index * source_stride, columns,
+                      aligned ? screen_row : nullptr);
+            if (!aligned) copy_bytes(screen_row, row_buffer, row_bytes);
+            built = walk.index;
+        }
+        return;
+    }
+
+    // Through Blt: fill a band of rows, each built once per picture row and
+    // copied within the buffer for the screen rows that repeat it.
+    // Rows in the band start 8-byte aligned, for the stores of pixel pairs.
+    const uint32_t slot_pixels = (columns + 1) & ~1u;
+    const uint32_t band = buffer_pixels / slot_pixels;
+    const uint32_t *previous = nullptr;
+    for (uint32_t band_top = 0; band_top < rows; band_top += band) {
+        const uint32_t band_rows = smaller(band, rows - band_top);
+        for (uint32_t i = 0; i < band_rows; ++i, advance(&walk)) {
+            uint32_t *slot = row_buffer + (size_t)i * slot_pixels;
+            if (walk.index != built) {
+                scale_row(slot, pixels + walk.index * source_stride, columns, nullptr);
+                built = walk.index;
+            } else if (slot != previous) {
+                copy_bytes(slot, previous, row_bytes);
+            }
+            previous = slot;
+        }
+        gop->Blt(gop, (EFI_GRAPHICS_OUTPUT_BLT_PIXEL *)row_buffer, EfiBltBufferToVideo, 0, 0,
+                 area.left, area.top + band_top, columns, band_rows, (UINTN)slot_pixels * 4);
+    }
+}
+
+// ---- Clearing ----------------------------------------------------------
 
 // Fills a screen rectangle with one colour from rows of the buffer filled
 // with it: straight into a linear framebuffer, or through Blt. The buffer
@@ -141,23 +553,24 @@ void fill_buffer(uint32_t colour) {
 
 scaled_area scaled_area_for(scale_mode scale, uint32_t screen_width, uint32_t screen_height) {
     const scaled_area one_to_one = {0, 0, 0, 0};
+    const uint32_t slide_w = slide_width(), slide_h = slide_height();
     if (scale != scale_whole && scale != scale_fill) return one_to_one;
-    if (screen_width < picture_area_width || screen_height < picture_area_height ||
-        screen_width > widest_scaled_mode)
+    if (screen_width > widest_scaled_mode || slide_w > widest_scaled_mode || slide_w == 0 ||
+        slide_h == 0 || screen_width == 0 || screen_height == 0)
         return one_to_one;
     uint32_t width, height;
-    if (scale == scale_whole) {
-        const uint32_t factor = smaller(screen_width / picture_area_width,
-                                        screen_height / picture_area_height);
-        width = picture_area_width * factor;
-        height = picture_area_height * factor;
-    } else if ((uint64_t)screen_width * 3 >= (uint64_t)screen_height * 4) {
+    const uint32_t factor = smaller(screen_width / slide_w, screen_height / slide_h);
+    if (scale == scale_whole && factor >= 1) {
+        width = slide_w * factor;
+        height = slide_h * factor;
+    } else if ((uint64_t)screen_width * slide_h >= (uint64_t)screen_height * slide_w) {
         height = screen_height;
-        width = (uint32_t)((uint64_t)screen_height * 4 / 3);
+        width = (uint32_t)((uint64_t)screen_height * slide_w / slide_h);
     } else {
         width = screen_width;
-        height = (uint32_t)((uint64_t)screen_width * 3 / 4);
+        height = (uint32_t)((uint64_t)screen_width * slide_h / slide_w);
     }
+    if (width == 0 || height == 0) return one_to_one;
     return {(screen_width - width) / 2, (screen_height - height) / 2, width, height};
 }
 
@@ -190,65 +603,15 @@ void fill_screen(EFI_GRAPHICS_OUTPUT_PROTOCOL *gop, uint32_t colour) {
 
 bool scaled_blt(EFI_GRAPHICS_OUTPUT_PROTOCOL *gop, const uint8_t *pixels, uint32_t width,
                 uint32_t height, scale_mode scale) {
-    const EFI_GRAPHICS_OUTPUT_PROTOCOL_MODE *mode = gop->Mode;
-    const EFI_GRAPHICS_OUTPUT_MODE_INFORMATION *info = mode->Info;
+    const EFI_GRAPHICS_OUTPUT_MODE_INFORMATION *info = gop->Mode->Info;
     const scaled_area area =
         scaled_area_for(scale, info->HorizontalResolution, info->VerticalResolution);
     if (area.width == 0) return false;
-    // The screen rows and columns that show the picture; below and right
-    // of them the screen keeps what the picture area had.
-    const uint32_t columns =
-        covered(smaller(width, picture_area_width), picture_area_width, area.width);
-    const uint32_t rows =
-        covered(smaller(height, picture_area_height), picture_area_height, area.height);
-    if (rows == 0 || columns == 0) return true;
-
-    const size_t source_stride = (size_t)width * 4;
-    const size_t row_bytes = (size_t)columns * 4;
-    map_columns(columns, area.width);
-    nearest_walk walk = start_walk(picture_area_height, area.height);
-    uint32_t built = ~0u;  // the picture row the buffer holds scaled
-
-    if (writes_directly(mode)) {
-        const size_t pitch = (size_t)info->PixelsPerScanLine * 4;
-        uint8_t *screen_row = (uint8_t *)(uintptr_t)mode->FrameBufferBase + area.top * pitch +
-                              (size_t)area.left * 4;
-        for (uint32_t y = 0; y < rows; ++y, advance(&walk), screen_row += pitch) {
-            if (walk.index == built) {
-                copy_bytes(screen_row, row_buffer, row_bytes);
-                continue;
-            }
-            // An aligned screen row is written as the row is built; any
-            // other goes through the copy, which aligns its stores.
-            const bool aligned = ((uintptr_t)screen_row & 7) == 0;
-            scale_row(row_buffer, pixels + walk.index * source_stride, columns,
-                      aligned ? screen_row : nullptr);
-            if (!aligned) copy_bytes(screen_row, row_buffer, row_bytes);
-            built = walk.index;
-        }
-        return true;
-    }
-
-    // Through Blt: fill a band of rows, each built once per picture row and
-    // copied within the buffer for the screen rows that repeat it.
-    // Rows in the band start 8-byte aligned, for the stores of pixel pairs.
-    const uint32_t slot_pixels = (columns + 1) & ~1u;
-    const uint32_t band = buffer_pixels / slot_pixels;
-    const uint32_t *previous = nullptr;
-    for (uint32_t band_top = 0; band_top < rows; band_top += band) {
-        const uint32_t band_rows = smaller(band, rows - band_top);
-        for (uint32_t i = 0; i < band_rows; ++i, advance(&walk)) {
-            uint32_t *slot = row_buffer + (size_t)i * slot_pixels;
-            if (walk.index != built) {
-                scale_row(slot, pixels + walk.index * source_stride, columns, nullptr);
-                built = walk.index;
-            } else if (slot != previous) {
-                copy_bytes(slot, previous, row_bytes);
-            }
-            previous = slot;
-        }
-        gop->Blt(gop, (EFI_GRAPHICS_OUTPUT_BLT_PIXEL *)row_buffer, EfiBltBufferToVideo, 0, 0,
-                 area.left, area.top + band_top, columns, band_rows, (UINTN)slot_pixels * 4);
-    }
+    if (area.width == slide_width() && area.height == slide_height())
+        copy_into(gop, pixels, width, height, area);
+    else if (area.width > slide_width())
+        enlarge(gop, pixels, width, height, area);
+    else
+        reduce(gop, pixels, width, height, area);
     return true;
 }

@@ -1,8 +1,9 @@
-// The talk scaled to the screen: the 640x480 picture area drawn as a
-// centred rectangle as large as the mode allows, every screen pixel showing
-// the picture pixel whose centre is nearest, and black around it. Chosen
-// when the image is built (cmake -DSLIDE_SCALE=off|whole|fill); `off`
-// leaves blt's plain 1:1 copy into the top-left corner.
+// Slides drawn to the screen at any slide size and mode: 1:1, or scaled
+// into a centred rectangle as large as the mode allows, enlarged by the
+// nearest pixel or reduced by area averaging, black around it. The exact
+// rules are at the top of scale.cpp. Chosen when the image is built
+// (cmake -DSLIDE_SCALE=off|whole|fill); `off` leaves blt's plain 1:1 copy
+// into the top-left corner. The slide size is the options record's.
 #ifndef SCALE_H
 #define SCALE_H
 
@@ -11,18 +12,14 @@
 typedef uint32_t scale_mode;
 constexpr scale_mode scale_off = 0;    // 1:1 in the top-left corner, nothing cleared
 constexpr scale_mode scale_whole = 1;  // the largest whole factor: sharp square pixels
-constexpr scale_mode scale_fill = 2;   // the largest 4:3 rectangle
+constexpr scale_mode scale_fill = 2;   // the largest rectangle of the slide's shape
 
-// The picture area every slide and listing is drawn into.
-constexpr uint32_t picture_area_width = 640;
-constexpr uint32_t picture_area_height = 480;
-
-// The widest mode drawn scaled: one scaled row of it fits the row buffer.
-// Wider modes, and modes smaller than the picture area, are drawn 1:1.
+// The widest mode, and the widest slide, drawn scaled: one scaled row fits
+// the row buffer. Wider modes are drawn 1:1.
 constexpr uint32_t widest_scaled_mode = 8192;
 
-// Where the picture area lands on a mode of width x height: left, top and
-// size on the screen. A width of 0 means the mode is drawn 1:1.
+// Where the slide lands on a mode of width x height: left, top and size
+// on the screen. A width of 0 means the mode is drawn 1:1 from its corner.
 struct scaled_area {
     uint32_t left;
     uint32_t top;
@@ -46,10 +43,9 @@ void clear_around(EFI_GRAPHICS_OUTPUT_PROTOCOL *gop, uint32_t left, uint32_t top
 // (0x00RRGGBB), in the same aligned stores or through Blt.
 void fill_screen(EFI_GRAPHICS_OUTPUT_PROTOCOL *gop, uint32_t colour);
 
-// Draws a width x height picture of raw BGRA pixels, placed at the
-// picture area's top-left corner and clipped to it, scaled into the
-// current mode's scaled area. Returns false, drawing nothing, when the
-// mode is drawn 1:1.
+// Draws a width x height picture of raw BGRA pixels, placed at the slide's
+// top-left corner and clipped to it, scaled into the current mode's
+// scaled area. Returns false, drawing nothing, when the mode is drawn 1:1.
 bool scaled_blt(EFI_GRAPHICS_OUTPUT_PROTOCOL *gop, const uint8_t *pixels, uint32_t width,
                 uint32_t height, scale_mode scale);
 

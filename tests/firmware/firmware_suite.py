@@ -240,9 +240,12 @@ class Session:
         self.suite = suite
         # The presenter-keys image, booted with a USB keyboard as a remote is.
         self.presenter_keys = scale == "presenter-keys"
-        # The image whose pictures are LZ4 blocks (PICTURE_COMPRESSION=lz4).
-        self.compressed = scale == "compressed"
-        if self.presenter_keys or self.compressed:
+        # The image whose pictures are LZ4 blocks (PICTURE_COMPRESSION=lz4),
+        # and the one built with SCREEN_MODE=slide: from the firmware's own
+        # mode it must switch to the slide's, which the slide then fills.
+        self.variant = scale if scale in VARIANTS else None
+        self.screen_slide = scale == "screen-slide"
+        if self.variant:
             scale = None
         self.name = name
         self.arch = arch
@@ -294,6 +297,9 @@ class Session:
     def matches(self, screen, view):
         if self.vga_size and (screen.width, screen.height) != self.vga_size:
             return False
+        if self.screen_slide:
+            return (screen.width, screen.height) == (WIDTH, HEIGHT) and \
+                screen.rows(0, 0, WIDTH, HEIGHT) == view.rows
         if self.scaled:
             return screen.rgb == self.scaled.screen(view)
         height = min(HEIGHT, screen.height)
@@ -334,6 +340,9 @@ class Session:
         if self.vga_size and (screen.width, screen.height) != self.vga_size:
             lines.append("  the screen is %dx%d, not the %dx%d mode asked for" % (
                 (screen.width, screen.height) + self.vga_size))
+        elif self.screen_slide and (screen.width, screen.height) != (WIDTH, HEIGHT):
+            lines.append("  the screen is %dx%d, not the slide's %dx%d" % (
+                screen.width, screen.height, WIDTH, HEIGHT))
         elif self.scaled:
             lines.append("  " + self.scaled.mismatch(screen, view))
         else:
@@ -418,12 +427,12 @@ class Session:
         try:
             # A scaled screen is known to the last pixel; an unscaled one
             # keeps the firmware's screen outside the picture.
-            reference_needed = self.vga_size != (WIDTH, HEIGHT) and not self.scale
+            reference_needed = self.vga_size != (WIDTH, HEIGHT) and not self.scale and \
+                not self.screen_slide
             if reference_needed:
                 marker = self.machine_for(self.suite.marker_disks[self.arch]).start()
             disk = self.suite.scaled_disks[self.scale] if self.scale else \
-                self.suite.presenter_keys_disk if self.presenter_keys else \
-                self.suite.compressed_disk if self.compressed else self.suite.disk
+                self.suite.variant_disks.get(self.variant, self.suite.disk)
             self.machine = self.machine_for(disk).start()
             if marker:
                 self.reference = self.read_reference(marker)
@@ -607,6 +616,14 @@ def presenter_keys(s):
     s.quit()
 
 
+def screen_slide(s):
+    """The image built with SCREEN_MODE=slide, started in OVMF's 1280x800:
+    it sets the listed 640x480 mode, which the first slide fills exactly,
+    and j."""
+    s.first_slide()
+    s.press("j", s.suite.deck.view(1))
+
+
 def aavmf_ramfb(s):
     """AAVMF's linear framebuffer (ramfb, 800x600) and the USB keyboard: the
     first slide, both ends of the deck, both listings, q."""
@@ -652,6 +669,10 @@ PRESENTER_KEYS_SESSIONS = [
 COMPRESSED_SESSIONS = [
     ("compressed-640x480", aavmf_ramfb, (640, 480), False, "compressed"),
 ]
+# The image built with SCREEN_MODE=slide, from the firmware's default mode.
+SCREEN_SLIDE_SESSIONS = [("screen-slide", screen_slide, None, False, "screen-slide")]
+# The images besides the default and the scaled ones that a session boots.
+VARIANTS = ("presenter-keys", "compressed", "screen-slide")
 # (name, steps, mode, virtio GPU, SLIDE_SCALE of the image booted)
 SCALED_SESSIONS = [
     ("whole-1920x1080", scaled_steps, (1920, 1080), False, "whole"),
@@ -682,8 +703,9 @@ class Suite:
         self.marker_disks = {"x64": args.marker_disk, "aa64": args.marker_disk_aa64}
         self.artifacts = args.artifacts
         self.scaled_disks = {"whole": args.whole_disk, "fill": args.fill_disk}
-        self.presenter_keys_disk = args.presenter_keys_disk
-        self.compressed_disk = args.compressed_disk
+        self.variant_disks = {"presenter-keys": args.presenter_keys_disk,
+                              "compressed": args.compressed_disk,
+                              "screen-slide": args.screen_slide_disk}
         self.deck = Deck(args.pictures)
         self.accel = "kvm" if boot.kvm_works() else "tcg"
 
@@ -708,6 +730,9 @@ def main():
     parser.add_argument("--compressed-disk",
                         help="boot disk built with PICTURE_COMPRESSION=lz4; its session runs "
                              "with the others (on AAVMF too, with --aa64)")
+    parser.add_argument("--screen-slide-disk",
+                        help="boot disk built with SCREEN_MODE=slide; its session runs with the "
+                             "others")
     parser.add_argument("--jobs", type=int, default=min(2, os.cpu_count() or 1))
     parser.add_argument("sessions", nargs="*", help="run only these sessions")
     args = parser.parse_args()
@@ -719,7 +744,8 @@ def main():
     if args.aa64 and not (args.marker_disk_aa64 and args.fill_disk):
         parser.error("--aa64 needs --marker-disk-aa64 and --fill-disk")
     for path in (args.disk, args.marker_disk, args.whole_disk, args.fill_disk,
-                 args.marker_disk_aa64, args.presenter_keys_disk, args.compressed_disk):
+                 args.marker_disk_aa64, args.presenter_keys_disk, args.compressed_disk,
+                 args.screen_slide_disk):
         if path and not os.path.isfile(path):
             sys.exit("%s: missing; build first (cmake --build build)" % path)
 
@@ -740,10 +766,12 @@ def main():
         aa64 if args.aa64 else SESSIONS
     if chosen is SESSIONS:
         chosen = SESSIONS + (PRESENTER_KEYS_SESSIONS if args.presenter_keys_disk else []) + \
-            (COMPRESSED_SESSIONS if args.compressed_disk else [])
+            (COMPRESSED_SESSIONS if args.compressed_disk else []) + \
+            (SCREEN_SLIDE_SESSIONS if args.screen_slide_disk else [])
     if args.sessions:
         chosen = [entry for entry in SESSIONS + LONG_SESSIONS + SCALED_SESSIONS + aa64 +
-                  PRESENTER_KEYS_SESSIONS + COMPRESSED_SESSIONS if entry[0] in args.sessions]
+                  PRESENTER_KEYS_SESSIONS + COMPRESSED_SESSIONS + SCREEN_SLIDE_SESSIONS
+                  if entry[0] in args.sessions]
     if args.aa64:
         suite.accel = "tcg"
     say("firmware suite: %d sessions, %s, %d at a time" % (len(chosen), suite.accel.upper(),

@@ -88,6 +88,54 @@ EFI_STATUS EFIAPI fake_blt(EFI_GRAPHICS_OUTPUT_PROTOCOL *self, EFI_GRAPHICS_OUTP
     return call.result;
 }
 
+EFI_STATUS EFIAPI fake_query_mode(EFI_GRAPHICS_OUTPUT_PROTOCOL *self, uint32_t number,
+                                   UINTN *size, EFI_GRAPHICS_OUTPUT_MODE_INFORMATION **info) {
+    fake_firmware &firmware = *active;
+    firmware.query_mode_calls.push_back(number);
+    if (self != &firmware.gop || size == nullptr || info == nullptr ||
+        number >= firmware.modes.size())
+        return EFI_INVALID_PARAMETER;
+    bool refused = false;
+    for (uint32_t number_refused : firmware.refused_modes) refused |= number_refused == number;
+    const screen_geometry &geometry = firmware.modes[number];
+    // A refusal still leaves a record behind, one that is not the
+    // caller's: only the status says it is no answer.
+    EFI_GRAPHICS_OUTPUT_MODE_INFORMATION *record =
+        refused ? &firmware.refused_record : new EFI_GRAPHICS_OUTPUT_MODE_INFORMATION();
+    record->HorizontalResolution = geometry.width;
+    record->VerticalResolution = geometry.height;
+    record->PixelFormat = geometry.format;
+    record->PixelsPerScanLine = geometry.pixels_per_scan_line ? geometry.pixels_per_scan_line
+                                                              : geometry.width;
+    *size = sizeof *record;
+    *info = record;
+    if (refused) return EFI_DEVICE_ERROR;
+    firmware.queried_infos.push_back(record);
+    return EFI_SUCCESS;
+}
+
+EFI_STATUS EFIAPI fake_set_mode(EFI_GRAPHICS_OUTPUT_PROTOCOL *self, uint32_t number) {
+    fake_firmware &firmware = *active;
+    firmware.set_mode_calls.push_back(number);
+    if (self != &firmware.gop || number >= firmware.modes.size()) return EFI_UNSUPPORTED;
+    if (firmware.set_mode_status != EFI_SUCCESS) return firmware.set_mode_status;
+    firmware.use_mode(firmware.modes[number]);
+    firmware.mode.Mode = number;
+    return EFI_SUCCESS;
+}
+
+EFI_STATUS EFIAPI fake_free_pool(void *buffer) {
+    fake_firmware &firmware = *active;
+    for (size_t i = 0; i < firmware.queried_infos.size(); ++i)
+        if (firmware.queried_infos[i] == buffer) {
+            delete firmware.queried_infos[i];
+            firmware.queried_infos.erase(firmware.queried_infos.begin() + (long)i);
+            return EFI_SUCCESS;
+        }
+    ++firmware.bad_free_pool_calls;
+    return EFI_INVALID_PARAMETER;
+}
+
 EFI_STATUS EFIAPI fake_locate_protocol(EFI_GUID *protocol, void *registration, void **interface) {
     fake_firmware &firmware = *active;
     ++firmware.locate_calls;
@@ -113,26 +161,13 @@ scripted_read scan_key(uint16_t scan_code) { return {EFI_SUCCESS, 0, scan_code};
 scripted_read no_key_yet() { return {EFI_NOT_READY, 0, 0}; }
 scripted_read device_error() { return {EFI_DEVICE_ERROR, 0, 0}; }
 
-fake_firmware::fake_firmware(screen_geometry geometry) {
-    memset(&info, 0, sizeof info);
-    info.HorizontalResolution = geometry.width;
-    info.VerticalResolution = geometry.height;
-    info.PixelsPerScanLine = geometry.pixels_per_scan_line ? geometry.pixels_per_scan_line
-                                                           : geometry.width;
-    info.PixelFormat = geometry.format;
-    video.assign((size_t)info.PixelsPerScanLine * geometry.height, untouched);
-
+fake_firmware::fake_firmware(screen_geometry geometry) : modes{geometry} {
     memset(&mode, 0, sizeof mode);
-    mode.MaxMode = 1;
-    mode.Info = &info;
-    mode.SizeOfInfo = sizeof info;
-    // Only a mode with a linear framebuffer tells where it is.
-    if (geometry.format != PixelBltOnly) {
-        mode.FrameBufferBase = (EFI_PHYSICAL_ADDRESS)(uintptr_t)video.data();
-        mode.FrameBufferSize = video.size() * 4;
-    }
+    use_mode(geometry);
 
     memset(&gop, 0, sizeof gop);
+    gop.QueryMode = fake_query_mode;
+    gop.SetMode = fake_set_mode;
     gop.Blt = fake_blt;
     gop.Mode = &mode;
 
@@ -142,6 +177,7 @@ fake_firmware::fake_firmware(screen_geometry geometry) {
     memset(&boot, 0, sizeof boot);
     boot.LocateProtocol = fake_locate_protocol;
     boot.SetWatchdogTimer = fake_set_watchdog_timer;
+    boot.FreePool = fake_free_pool;
 
     memset(&system, 0, sizeof system);
     system.ConIn = &con_in;
@@ -149,11 +185,34 @@ fake_firmware::fake_firmware(screen_geometry geometry) {
     active = this;
 }
 
+void fake_firmware::use_mode(screen_geometry geometry) {
+    memset(&info, 0, sizeof info);
+    info.HorizontalResolution = geometry.width;
+    info.VerticalResolution = geometry.height;
+    info.PixelsPerScanLine = geometry.pixels_per_scan_line ? geometry.pixels_per_scan_line
+                                                           : geometry.width;
+    info.PixelFormat = geometry.format;
+    video.assign((size_t)info.PixelsPerScanLine * geometry.height, untouched);
+
+    mode.MaxMode = (uint32_t)modes.size();
+    mode.Info = &info;
+    mode.SizeOfInfo = sizeof info;
+    // Only a mode with a linear framebuffer tells where it is.
+    mode.FrameBufferBase = 0;
+    mode.FrameBufferSize = 0;
+    if (geometry.format != PixelBltOnly) {
+        mode.FrameBufferBase = (EFI_PHYSICAL_ADDRESS)(uintptr_t)video.data();
+        mode.FrameBufferSize = video.size() * 4;
+    }
+}
+
 fake_firmware::~fake_firmware() {
+    for (EFI_GRAPHICS_OUTPUT_MODE_INFORMATION *record : queried_infos) delete record;
     if (active == this) active = nullptr;
 }
 
 EFI_STATUS fake_firmware::run(std::vector<scripted_read> keys) {
+    mode.MaxMode = (uint32_t)modes.size();
     script = std::move(keys);
     next_read = 0;
     refused_reads = 0;

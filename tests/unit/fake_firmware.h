@@ -50,6 +50,19 @@ struct fake_firmware {
     EFI_GRAPHICS_OUTPUT_MODE_INFORMATION info;
     std::vector<uint32_t> video;  // pitch x height pixels in the mode's own byte order
     std::vector<blt_call> blt_calls;
+    // The modes QueryMode lists, mode 0 first (the one the firmware
+    // started in: the geometry given). QueryMode refuses the numbers in
+    // refused_modes; SetMode answers set_mode_status, and on success makes
+    // that mode current with a fresh screen, every pixel untouched.
+    std::vector<screen_geometry> modes;
+    std::vector<uint32_t> refused_modes;
+    EFI_STATUS set_mode_status = EFI_SUCCESS;
+    std::vector<uint32_t> query_mode_calls;
+    std::vector<uint32_t> set_mode_calls;
+    // Mode records QueryMode handed out and FreePool has not taken back.
+    std::vector<EFI_GRAPHICS_OUTPUT_MODE_INFORMATION *> queried_infos;
+    EFI_GRAPHICS_OUTPUT_MODE_INFORMATION refused_record = {};
+    int bad_free_pool_calls = 0;
 
     // Console input.
     EFI_SIMPLE_TEXT_INPUT_PROTOCOL con_in;
@@ -80,6 +93,9 @@ struct fake_firmware {
     uint64_t watchdog_code = 0;
 
     explicit fake_firmware(screen_geometry geometry);
+    // Makes `geometry` the current mode: its record, and a screen of its
+    // size, every pixel untouched.
+    void use_mode(screen_geometry geometry);
     fake_firmware(const fake_firmware &) = delete;
     fake_firmware &operator=(const fake_firmware &) = delete;
     ~fake_firmware();

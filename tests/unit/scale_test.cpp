@@ -23,7 +23,8 @@ const mode_case modes[] = {
     {1920, 1080, 0}, {1366, 768, 0}, {3840, 2160, 0}, {1280, 800, 0}, {640, 480, 0},
     {1366, 768, 1376},                 // padded rows
     {1400, 1024, 0},                   // fill 1365 wide: an odd row
-    {800, 400, 0},  {8200, 600, 0},    // too low, too wide: drawn 1:1
+    {800, 400, 0},                     // too low: reduced
+    {8200, 600, 0},                    // too wide: drawn 1:1
 };
 const scale_mode scales[] = {scale_off, scale_whole, scale_fill};
 const EFI_GRAPHICS_PIXEL_FORMAT formats[] = {PixelBlueGreenRedReserved8BitPerColor,
