@@ -69,9 +69,10 @@ def write(path, data):
     return path
 
 
-def pixel(folder, name, x, y):
-    """The four stored bytes (blue, green, red, alpha) of pixel (x, y)."""
-    width, _ = deck_common.picture_size(name)
+def pixel(folder, name, x, y, size=deck_common.SLIDE_SIZE):
+    """The four stored bytes (blue, green, red, alpha) of pixel (x, y), in a
+    set of slides of SIZE."""
+    width, _ = deck_common.picture_size(name, size)
     with open(os.path.join(folder, name + ".bgra"), "rb") as f:
         f.seek(4 * (y * width + x))
         return tuple(f.read(4))
@@ -85,3 +86,20 @@ def bgra(rgb):
 def import_deck(*args, **options):
     return subprocess.run([PYTHON, IMPORT_DECK] + [str(a) for a in args],
                           capture_output=True, text=True, **options)
+
+
+def picture(folder, name, size=deck_common.SLIDE_SIZE):
+    """The stored picture NAME of a set of slides of SIZE, as RGB."""
+    with open(os.path.join(folder, name + ".bgra"), "rb") as f:
+        return deck_common.image_from_bgra(f.read(), deck_common.picture_size(name, size))
+
+
+def poppler(pdf, page, size, work):
+    """Page PAGE of PDF as poppler renders it at SIZE, for comparison."""
+    out = os.path.join(work, "poppler-%d" % page)
+    subprocess.run(["pdftoppm", "-f", str(page), "-l", str(page), "-singlefile",
+                    "-scale-to-x", str(size[0]), "-scale-to-y", str(size[1]), pdf, out],
+                   check=True)
+    from PIL import Image
+    with Image.open(out + ".ppm") as image:
+        return image.convert("RGB")

@@ -3,10 +3,11 @@
 firmware's loader relies on, the entry point, and the pictures and slide
 table inside it, against the linker's map and the raw picture files.
 
-usage: check_image.py [--arch x64|aa64] IMAGE.EFI IMAGE.map BGRA_FOLDER
+usage: check_image.py [--arch x64|aa64] [--size WxH] IMAGE.EFI IMAGE.map BGRA_FOLDER
 
 --arch names the machine the image must be for: x64 (BOOTX64.EFI, the
-default) or aa64 (BOOTAA64.EFI).
+default) or aa64 (BOOTAA64.EFI). --size is the build's SLIDE_SIZE (640x480
+unless given).
 """
 import os
 import re
@@ -35,7 +36,8 @@ IMAGE_FILE_RELOCS_STRIPPED = 0x0001
 IMAGE_SCN_MEM_WRITE = 0x80000000
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools"))
-from slidedeck.pictures import LISTING_NAMES, count_slides, picture_size, slide_names  # noqa: E402
+from slidedeck.pictures import (LISTING_NAMES, SLIDE_SIZE, count_slides,  # noqa: E402
+                                parse_size, picture_size, slide_names)
 
 LISTINGS = list(LISTING_NAMES)
 
@@ -101,12 +103,13 @@ def read_map(path):
 class BuiltImage(unittest.TestCase):
     image_path = map_path = bgra_folder = None
     machine = MACHINES["x64"]
+    size = SLIDE_SIZE
 
     @classmethod
     def setUpClass(cls):
         cls.image = PeImage(cls.image_path)
         cls.symbols = read_map(cls.map_path)
-        cls.slides = slide_names(count_slides(cls.bgra_folder))
+        cls.slides = slide_names(count_slides(cls.bgra_folder, cls.size))
 
     def address(self, name):
         self.assertIn(name, self.symbols, "%s is not in the linker map" % name)
@@ -156,7 +159,7 @@ class BuiltImage(unittest.TestCase):
     def test_every_picture_has_its_size_and_bytes(self):
         for name in self.slides + LISTINGS:
             with self.subTest(picture=name):
-                width, height = picture_size(name)
+                width, height = picture_size(name, self.size)
                 symbol = "_binary_bgra_%s_bgra_" % name
                 self.assertEqual(self.address(symbol + "size"), width * height * 4)
                 start = self.address(symbol + "start") - self.image.image_base
@@ -182,7 +185,7 @@ class BuiltImage(unittest.TestCase):
         for index, name in enumerate(names):
             width, height, pixels = struct.unpack_from("<IIQ", entries, 16 * index)
             with self.subTest(entry=index):
-                self.assertEqual((width, height), picture_size(name))
+                self.assertEqual((width, height), picture_size(name, self.size))
                 self.assertEqual(width * height * 4,
                                  self.address("_binary_bgra_%s_bgra_size" % name))
                 self.assertEqual(pixels, self.address("_binary_bgra_%s_bgra_start" % name))
@@ -200,6 +203,11 @@ def main():
         if len(arguments) < 2 or arguments[1] not in MACHINES:
             sys.exit(__doc__)
         BuiltImage.machine = MACHINES[arguments[1]]
+        arguments = arguments[2:]
+    if arguments[:1] == ["--size"]:
+        if len(arguments) < 2:
+            sys.exit(__doc__)
+        BuiltImage.size = parse_size(arguments[1])
         arguments = arguments[2:]
     if len(arguments) != 3:
         sys.exit(__doc__)
