@@ -141,15 +141,22 @@ class OtherSizes(unittest.TestCase):
                     if text:
                         self.assertLess(edge_run(centre.crop(text), background, ink), 1.8)
 
-    def test_listings_fill_their_pictures_at_the_scaled_font_sizes(self):
-        first, second = deck_common.LISTING_NAMES
+    def test_listings_are_drawn_at_the_scaled_font_sizes(self):
+        base = render_deck.render_listings(EFIVERSION, BOOTX64)
         pictures = render_deck.render_listings(EFIVERSION, BOOTX64, (1920, 1080))
-        self.assertEqual(pictures[first].size, (1920, 875))
-        self.assertEqual(pictures[second].size, (1920, 664))
-        with open(EFIVERSION, encoding="utf-8") as f:
-            size, _, dropped, cut = render_deck.layout_listing(f.read(), CLexer(), (1920, 875), 2.25)
-        self.assertGreaterEqual(size, 32)
-        self.assertFalse(dropped or cut)
+        for name, size in zip(deck_common.LISTING_NAMES, ((1920, 875), (1920, 664))):
+            with self.subTest(listing=name):
+                self.assertEqual(pictures[name].size, size)
+
+                def text_box(picture):
+                    paper = Image.new("RGB", picture.size, picture.getpixel((0, 0)))
+                    return ImageChops.difference(picture, paper).getbbox()
+
+                # The code takes as much of the picture as at 640x480: its
+                # text is 2.25 times as large.
+                small, large = text_box(base[name]), text_box(pictures[name])
+                for side in (2, 3):
+                    self.assertAlmostEqual(large[side] / small[side], 2.25, delta=0.15)
 
 
 BLT_FIXTURE = """\
