@@ -86,12 +86,12 @@ def imported(pdf, folder, size):
 def main():
     with tempfile.TemporaryDirectory() as work:
         pdf = write(os.path.join(work, "beamer.pdf"), beamer_page())
-        viewer = poppler(pdf, 1, SCREEN, work)
+        viewer = poppler(pdf, 1, SCREEN[0], work)
         before = fill_screen(imported(pdf, os.path.join(work, "small"), (640, 480)))
         after = imported(pdf, os.path.join(work, "large"), SCREEN)
         # 640x360 of the 640x480 slide, enlarged 2.25 times.
         page_area = (240, 135, 1680, 945)
-        viewer_area = poppler(pdf, 1, (1440, 810), work)
+        viewer_area = poppler(pdf, 1, 1440, work)
     print("PSNR against poppler at 1920x1080, a 16:9 Beamer-like page:")
     for label, screen, reference in (
             ("(a) 640x480 slides, SLIDE_SCALE=fill", before, viewer),

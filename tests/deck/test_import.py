@@ -125,18 +125,21 @@ class OtherSize(ImportCase):
     def test_pages_are_rendered_by_poppler_at_the_size_they_take(self):
         text = [(20, 20, 14, "Sharp text at 1920x1080"), (20, 120, 6, "and small print")]
         wide = (320, 180, GREEN, [(32, 90, 64, 36, RED)], text)
-        # Pages of two sizes, so three runs of pdftoppm.
-        talk = self.pdf([wide, (400, 300, GREY, [], text), wide])
+        # Pages of two sizes and a 4:3 page stored upright and turned, so
+        # four runs of pdftoppm.
+        talk = self.pdf([wide, (400, 300, GREY, [], text), (300, 400, TEAL, [], text), wide],
+                        turned_pages=(3,))
         listing = self.pdf([(400, 300, ORANGE, [])], "listing.pdf")
         size = (1920, 1080)
         self.run_ok(talk, "--size", "1920x1080", "--background", "#00f", "--listing1", listing)
-        self.assertEqual(count_slides(self.output, size), 3)
+        self.assertEqual(count_slides(self.output, size), 4)
         # Each page is poppler's own rendering at the size it takes, centred.
-        for page, width in ((1, 1920), (2, 1440), (3, 1920)):
+        for page, width in ((1, 1920), (2, 1440), (3, 1440), (4, 1920)):
             with self.subTest(page=page):
                 slide = picture(self.output, deck_common.slide_name(page), size)
                 left = (1920 - width) // 2
-                expected = poppler(talk, page, (width, 1080), self.folder)
+                expected = poppler(talk, page, width, self.folder)
+                self.assertEqual(expected.size, (width, 1080))
                 self.assertTrue(slide.crop((left, 0, left + width, 1080)).tobytes()
                                 == expected.tobytes(), "page %d differs from poppler's" % page)
                 for side in ((0, 0, left, 1080), (left + width, 0, 1920, 1080)):
@@ -151,6 +154,9 @@ class OtherSize(ImportCase):
         self.assertEqual(sheet.getpixel((8 + 212, 28 + 119)), GREEN)
         self.assertEqual(sheet.getpixel((8 + 214, 28 + 60)), (64, 64, 64))
         self.assertEqual(sheet.getpixel((8 + 221 + 106, 28 + 60)), GREY)
+        # A set of another size is replaced by an import at 640x480.
+        self.run_ok(self.pdf([PAGE], "small.pdf"))
+        self.assert_colour("brov_01", 320, 240, RED)
 
     def test_a_bad_size_is_refused(self):
         result = import_deck(self.pdf([PAGE]), "-o", self.output, "--size", "1920x100")
