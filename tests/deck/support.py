@@ -40,8 +40,8 @@ def make_pdf(pages, unreadable_page=None, turned_pages=()):
                 size, left, height - top - size, text.encode("latin-1"))
         kids.append(len(objects) + 1)
         rotate = b" /Rotate 90" if number in turned_pages else b""
-        objects.append(b"<< /Type /Page /Parent 2 0 R /MediaBox [0 0 %g %g]%s %s /Contents %d 0 R >>"
-                       % (width, height, rotate, FONT, len(objects) + 2))
+        objects.append(b"<< /Type /Page /Parent 2 0 R /MediaBox [0 0 %g %g]%s %s "
+                       b"/Contents %d 0 R >>" % (width, height, rotate, FONT, len(objects) + 2))
         garbled = b"/Filter /FlateDecode " if number == unreadable_page else b""
         objects.append(b"<< /Length %d %s>>\nstream\n%s\nendstream"
                        % (len(content), garbled, content))
