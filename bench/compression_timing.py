@@ -68,7 +68,7 @@ def main():
 
     # The default deck with lz4, 1:1 and fill: a build of its own.
     default_lz4 = DeckBuild(os.path.join(build_root, "deck-builds", "compression"))
-    default_lz4.configure(os.path.abspath(args.pictures), "lz4")
+    default_lz4.configure(os.path.abspath(args.pictures), "-DPICTURE_COMPRESSION=lz4")
     run(["cmake", "--build", default_lz4.folder, "--target", "efi_image", "scaled_images"])
 
     if "lengths" not in args.skip:

@@ -4,7 +4,16 @@ from deck/slides.txt and the two listings, one from
 deck/listings/efiversion.c and one from the function blt as it stands in
 src/BOOTX64.cpp, so that the picture cannot drift from the code.
 
-usage: render_deck.py [--deck DIR] [--source FILE] OUTPUT_FOLDER
+usage: render_deck.py [--deck DIR] [--source FILE] [--size WxH] OUTPUT_FOLDER
+
+The deck is laid out on a 640x480 slide. At another size (--size, the
+build's SLIDE_SIZE) that layout is scaled into the largest 4:3 area of the
+slide, centred, and the rest of the slide is the slide's background
+colour; every coordinate and font size is scaled, and the text is drawn
+at its new size, so it stays sharp. Line breaks and the checks that a
+slide's text fits are made on the 640x480 layout, so a deck renders the
+same way at every size. The listings fill their pictures, with their font
+sizes and margins scaled as much as the slides'.
 
 slides.txt, one element a line:
     # Title          a cover or section slide: big title, centred
@@ -29,7 +38,8 @@ from pygments.styles import get_style_by_name
 from pygments.token import Comment
 
 from slidedeck import common as deck_common
-from slidedeck.common import DEFAULT_SLIDE_COUNT, SLIDE_SIZE, font, slide_name
+from slidedeck.common import (DEFAULT_SLIDE_COUNT, SLIDE_SIZE, font, format_size, parse_size,
+                              slide_name)
 
 TALK_NAME = "Slides on bare UEFI firmware"
 # The slide each listing belongs to, by its number, and what it must say.
@@ -140,66 +150,127 @@ def fonts():
     return {key: font(name, size) for key, (name, size) in FONTS.items()}
 
 
+def scaled_fonts(scale):
+    return {key: font(name, max(1, round(size * scale))) for key, (name, size) in FONTS.items()}
+
+
 def line_height(face):
     ascent, descent = face.getmetrics()
     return ascent + descent
 
 
-def draw_footer(draw, faces, number, colour):
+def layout_scale(size):
+    """How much the 640x480 layout is scaled for slides of SIZE: as much as
+    fits both ways."""
+    return min(size[0] / WIDTH, size[1] / HEIGHT)
+
+
+class Canvas:
+    """A slide of SIZE, filled with BACKGROUND, that the drawing below
+    addresses in the coordinates of the 640x480 layout. They are scaled by
+    layout_scale into the largest 4:3 area, centred; text is drawn with
+    its font at the scaled size. Boxes are given as Pillow takes them,
+    both corners included, and keep to the 4:3 area. At 640x480 every call
+    goes to Pillow exactly as given."""
+
+    def __init__(self, size, background, faces):
+        self.image = Image.new("RGB", size, background)
+        self.draw = ImageDraw.Draw(self.image)
+        self.same = tuple(size) == SLIDE_SIZE
+        self.scale = layout_scale(size)
+        self.area = (round(WIDTH * self.scale), round(HEIGHT * self.scale))
+        self.left = (size[0] - self.area[0]) // 2
+        self.top = (size[1] - self.area[1]) // 2
+        self.faces = faces if self.same else scaled_fonts(self.scale)
+
+    def point(self, x, y):
+        if self.same:
+            return x, y
+        return self.left + x * self.scale, self.top + y * self.scale
+
+    def box(self, box):
+        if self.same:
+            return box
+        x0, y0, x1, y1 = box
+        # The box covers x0 up to x1 + 1 in the layout's continuous
+        # coordinates; its last pixel is the one before the scaled end.
+        return (self.left + round(x0 * self.scale), self.top + round(y0 * self.scale),
+                min(self.left + round((x1 + 1) * self.scale) - 1, self.left + self.area[0] - 1),
+                min(self.top + round((y1 + 1) * self.scale) - 1, self.top + self.area[1] - 1))
+
+    def text(self, xy, text, face, fill):
+        self.draw.text(self.point(*xy), text, font=self.faces[face], fill=fill)
+
+    def rectangle(self, box, fill):
+        self.draw.rectangle(self.box(box), fill=fill)
+
+    def rounded_rectangle(self, box, radius, fill):
+        if not self.same:
+            radius = max(1, round(radius * self.scale))
+        self.draw.rounded_rectangle(self.box(box), radius=radius, fill=fill)
+
+    def line(self, x0, y, x1, fill):
+        """A level line one pixel high at 640x480."""
+        if self.same:
+            self.draw.line((x0, y, x1, y), fill=fill)
+        else:
+            self.rectangle((x0, y, x1, y), fill)
+
+
+def draw_footer(canvas, faces, number, colour):
     face = faces["footer"]
     y = FOOTER_TOP + (HEIGHT - FOOTER_TOP - line_height(face)) // 2
-    draw.text((MARGIN, y), TALK_NAME, font=face, fill=colour)
+    canvas.text((MARGIN, y), TALK_NAME, "footer", colour)
     counter = "%d / %d" % (number, DEFAULT_SLIDE_COUNT)
-    draw.text((WIDTH - MARGIN - face.getlength(counter), y), counter, font=face, fill=colour)
+    canvas.text((WIDTH - MARGIN - face.getlength(counter), y), counter, "footer", colour)
 
 
-def draw_note(draw, faces, note):
+def draw_note(canvas, faces, note):
     face = faces["note"]
     pad = 8
     box_width = face.getlength(note) + 2 * pad
     box = (MARGIN, NOTE_TOP, MARGIN + box_width, NOTE_TOP + line_height(face) + 2 * pad)
-    draw.rounded_rectangle(box, radius=6, fill=NOTE_PAPER)
-    draw.text((MARGIN + pad, NOTE_TOP + pad), note, font=face, fill=INK)
+    canvas.rounded_rectangle(box, 6, NOTE_PAPER)
+    canvas.text((MARGIN + pad, NOTE_TOP + pad), note, "note", INK)
 
 
-def draw_cover(slide, faces, number):
+def draw_cover(slide, faces, number, size=SLIDE_SIZE):
     """The title, big, and any text under it, all centred."""
-    image = Image.new("RGB", SLIDE_SIZE, ACCENT)
-    draw = ImageDraw.Draw(image)
+    canvas = Canvas(size, ACCENT, faces)
     if any(kind == "code" for kind, _ in slide.items):
         raise DeckError("%s: a cover slide has no code" % slide.line)
     title = wrap(slide.title, faces["cover"], WIDTH - 2 * MARGIN)
     text = [line for _, item in slide.items
             for line in wrap(item, faces["cover_text"], WIDTH - 2 * MARGIN)]
     gap = 18 if text else 0
-    blocks = ([(faces["cover"], line) for line in title]
-              + [(faces["cover_text"], line) for line in text])
-    height = sum(line_height(face) + 6 for face, _ in blocks) + gap
+    blocks = ([("cover", line) for line in title]
+              + [("cover_text", line) for line in text])
+    height = sum(line_height(faces[key]) + 6 for key, _ in blocks) + gap
     y = (FOOTER_TOP - height) // 2
     if y < 10:
         raise DeckError('%s: slide %d ("%s") does not fit on the slide; shorten it'
                         % (slide.line, number, slide.title))
-    for index, (face, line) in enumerate(blocks):
+    for index, (key, line) in enumerate(blocks):
+        face = faces[key]
         if index == len(title):
             y += gap
-        draw.text(((WIDTH - face.getlength(line)) // 2, y), line, font=face, fill="white")
+        canvas.text(((WIDTH - face.getlength(line)) // 2, y), line, key, "white")
         y += line_height(face) + 6
     if slide.note:
-        draw_note(draw, faces, slide.note)
-    draw_footer(draw, faces, number, (200, 208, 224))
-    return image
+        draw_note(canvas, faces, slide.note)
+    draw_footer(canvas, faces, number, (200, 208, 224))
+    return canvas.image
 
 
-def draw_content(slide, faces, number):
-    image = Image.new("RGB", SLIDE_SIZE, PAPER)
-    draw = ImageDraw.Draw(image)
-    draw.rectangle((0, 0, WIDTH, TITLE_BAR), fill=ACCENT)
+def draw_content(slide, faces, number, size=SLIDE_SIZE):
+    canvas = Canvas(size, PAPER, faces)
+    canvas.rectangle((0, 0, WIDTH, TITLE_BAR), ACCENT)
     title_face = faces["title"]
     if title_face.getlength(slide.title) > WIDTH - 2 * MARGIN:
         raise DeckError('%s: slide %d: the title "%s" is too long for one line'
                         % (slide.line, number, slide.title))
-    draw.text((MARGIN, (TITLE_BAR - line_height(title_face)) // 2), slide.title,
-              font=title_face, fill="white")
+    canvas.text((MARGIN, (TITLE_BAR - line_height(title_face)) // 2), slide.title,
+                "title", "white")
 
     bottom = (NOTE_TOP if slide.note else FOOTER_TOP) - 10
     y = TITLE_BAR + 22
@@ -214,10 +285,10 @@ def draw_content(slide, faces, number):
                                 % (slide.line, number, text))
             if previous != "code":
                 y += 4
-                draw.rectangle((MARGIN, y - 6, WIDTH - MARGIN, y + height + 2), fill=CODE_PAPER)
+                canvas.rectangle((MARGIN, y - 6, WIDTH - MARGIN, y + height + 2), CODE_PAPER)
             else:
-                draw.rectangle((MARGIN, y - 2, WIDTH - MARGIN, y + height + 2), fill=CODE_PAPER)
-            draw.text((MARGIN + 12, y), text, font=face, fill=INK)
+                canvas.rectangle((MARGIN, y - 2, WIDTH - MARGIN, y + height + 2), CODE_PAPER)
+            canvas.text((MARGIN + 12, y), text, kind, INK)
             y += height + 2
         else:
             if previous == "code":
@@ -226,9 +297,9 @@ def draw_content(slide, faces, number):
             lines = wrap(text, face, WIDTH - 2 * MARGIN - indent)
             if kind != "text":
                 marker = "\u2022" if kind == "bullet" else "\u2013"
-                draw.text((MARGIN + indent - 22, y), marker, font=face, fill=ACCENT)
+                canvas.text((MARGIN + indent - 22, y), marker, kind, ACCENT)
             for line in lines:
-                draw.text((MARGIN + indent, y), line, font=face, fill=INK)
+                canvas.text((MARGIN + indent, y), line, kind, INK)
                 y += height + 4
             y += 8 if kind != "sub" else 4
         previous = kind
@@ -236,20 +307,25 @@ def draw_content(slide, faces, number):
             raise DeckError('%s: slide %d ("%s") does not fit on the slide; shorten it'
                             % (slide.line, number, slide.title))
     if slide.note:
-        draw_note(draw, faces, slide.note)
-    draw.line((MARGIN, FOOTER_TOP, WIDTH - MARGIN, FOOTER_TOP), fill=(210, 210, 204))
-    draw_footer(draw, faces, number, MUTED)
-    return image
+        draw_note(canvas, faces, slide.note)
+    canvas.line(MARGIN, FOOTER_TOP, WIDTH - MARGIN, (210, 210, 204))
+    draw_footer(canvas, faces, number, MUTED)
+    return canvas.image
 
 
-def render_slides(slides):
+def slide_pictures(slides, size=SLIDE_SIZE, numbers=None):
+    """The slides as (name, picture) pairs of SIZE, made one at a time (only
+    those of NUMBERS, if given), after checking the deck's rules."""
     check_deck(slides)
     faces = fonts()
-    pictures = {}
     for number, slide in enumerate(slides, 1):
-        draw = draw_cover if slide.kind == "cover" else draw_content
-        pictures[slide_name(number)] = draw(slide, faces, number)
-    return pictures
+        if numbers is None or number in numbers:
+            draw = draw_cover if slide.kind == "cover" else draw_content
+            yield slide_name(number), draw(slide, faces, number, size)
+
+
+def render_slides(slides, size=SLIDE_SIZE, numbers=None):
+    return dict(slide_pictures(slides, size, numbers))
 
 
 # ---- Listings -------------------------------------------------------------
@@ -372,20 +448,26 @@ def wrap_line(line, columns):
     return screen
 
 
-def layout_listing(code, lexer, size):
+def scaled(value, scale):
+    return value if scale == 1 else max(1, round(value * scale))
+
+
+def layout_listing(code, lexer, size, scale=1):
     """Picks the largest font, from 16 px down, that shows CODE whole in a
     picture of SIZE: first as it is, at no less than 14 px; then, if that
     cannot be, without comments and blank lines and with long lines
-    wrapped, at no less than 10 px. Returns (font size, screen lines,
-    whether comments were left out, lines cut off): when even that does not
-    fit, the tail is cut off and marked."""
+    wrapped, at no less than 10 px. Those sizes, and the margins, are
+    multiplied by SCALE, the slides' layout_scale. Returns (font size,
+    screen lines, whether comments were left out, lines cut off): when even
+    that does not fit, the tail is cut off and marked."""
     width, height = size
+    margin, top = scaled(LISTING_MARGIN, scale), scaled(LISTING_TOP, scale)
     for drop_comments, smallest in ((False, 14), (True, 10)):
         lines = highlighted_lines(code, lexer, drop_comments)
-        for font_size in range(16, smallest - 1, -1):
+        for font_size in range(scaled(16, scale), scaled(smallest, scale) - 1, -1):
             advance = font(MONO_FACES[False, False], font_size).getlength("M")
-            columns = int((width - 2 * LISTING_MARGIN) // advance)
-            rows = (height - 2 * LISTING_TOP) // listing_pitch(font_size)
+            columns = int((width - 2 * margin) // advance)
+            rows = (height - 2 * top) // listing_pitch(font_size)
             if drop_comments:
                 screen = [part for line in lines for part in wrap_line(line, columns)]
             elif any(len(line) > columns for line in lines):
@@ -400,8 +482,8 @@ def layout_listing(code, lexer, size):
     return font_size, screen[:rows - 1] + [marker], True, cut
 
 
-def render_listing(code, lexer, size, name="listing"):
-    font_size, lines, _, cut = layout_listing(code, lexer, size)
+def render_listing(code, lexer, size, name="listing", scale=1):
+    font_size, lines, _, cut = layout_listing(code, lexer, size, scale)
     if cut:
         print("render_deck: %s is too long for %dx%d; its last %d lines are left out"
               % ((name,) + size + (cut,)), file=sys.stderr)
@@ -410,35 +492,43 @@ def render_listing(code, lexer, size, name="listing"):
     faces = {key: font(name, font_size) for key, name in MONO_FACES.items()}
     advance = faces[False, False].getlength("M")
     pitch = listing_pitch(font_size)
+    margin, top = scaled(LISTING_MARGIN, scale), scaled(LISTING_TOP, scale)
     for row, line in enumerate(lines):
         column = 0
         for (colour, bold, italic), run in itertools.groupby(line, key=lambda pair: pair[1]):
             text = "".join(char for char, _ in run)
-            draw.text((LISTING_MARGIN + column * advance, LISTING_TOP + row * pitch),
+            draw.text((margin + column * advance, top + row * pitch),
                       text, font=faces[bold, italic], fill=colour)
             column += len(text)
     return image
 
 
-def render_listings(listing_c, blt_source):
+def render_listings(listing_c, blt_source, size=SLIDE_SIZE):
+    """The two listings for slides of SIZE."""
     with open(listing_c, encoding="utf-8") as f:
         efiversion = f.read()
     with open(blt_source, encoding="utf-8") as f:
         blt = extract_function(f.read(), "blt")
     first, second = deck_common.LISTING_NAMES
+    scale = 1 if tuple(size) == SLIDE_SIZE else layout_scale(size)
     return {
-        first: render_listing(efiversion, CLexer(), deck_common.picture_size(first), listing_c),
-        second: render_listing(blt, CppLexer(), deck_common.picture_size(second), "blt()"),
+        first: render_listing(efiversion, CLexer(), deck_common.picture_size(first, size),
+                              listing_c, scale),
+        second: render_listing(blt, CppLexer(), deck_common.picture_size(second, size),
+                               "blt()", scale),
     }
 
 
-def render_deck(deck_folder, blt_source):
+def render_deck(deck_folder, blt_source, size=SLIDE_SIZE):
+    """Every picture of the default deck at SIZE, as (name, picture) pairs
+    made one at a time: at the largest sizes the whole deck would not fit
+    in memory at once."""
     slides_path = os.path.join(deck_folder, "slides.txt")
     with open(slides_path, encoding="utf-8") as f:
-        pictures = render_slides(parse_slides(f.read(), slides_path))
-    pictures.update(render_listings(os.path.join(deck_folder, "listings", "efiversion.c"),
-                                    blt_source))
-    return pictures
+        slides = parse_slides(f.read(), slides_path)
+    yield from slide_pictures(slides, size)
+    yield from render_listings(os.path.join(deck_folder, "listings", "efiversion.c"),
+                               blt_source, size).items()
 
 
 def main():
@@ -450,10 +540,16 @@ def main():
                         help="folder with slides.txt and listings/")
     parser.add_argument("--source", default=os.path.join(root, "src", "BOOTX64.cpp"),
                         help="source file that defines blt")
+    parser.add_argument("--size", default=format_size(SLIDE_SIZE), metavar="WxH",
+                        help="the slides' size (default %(default)s)")
     args = parser.parse_args()
     try:
-        pictures = render_deck(args.deck, args.source)
-        deck_common.write_picture_set(args.output, pictures)
+        size = parse_size(args.size)
+    except ValueError as error:
+        parser.error("--size %s: %s" % (args.size, error))
+    try:
+        deck_common.write_picture_set(args.output, render_deck(args.deck, args.source, size),
+                                      size=size)
     except (DeckError, OSError) as error:
         print("render_deck: %s" % error, file=sys.stderr)
         return 1

@@ -15,8 +15,8 @@ import sys
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(os.path.dirname(HERE))
 sys.path.insert(0, os.path.join(ROOT, "tools"))
-from slidedeck.pictures import (LISTING_NAMES, SLIDE_SIZE, picture_size,  # noqa: E402
-                                slide_name)
+from slidedeck.pictures import (LISTING_NAMES, SLIDE_SIZE, format_size,  # noqa: E402
+                                picture_size, slide_name)
 
 # Changes when the pictures below change, so a kept deck is made again.
 PATTERN_VERSION = "1"
@@ -47,10 +47,12 @@ def picture(number, size, seed=0):
     return b"".join(rows)
 
 
-def make_deck(folder, count, seed=0):
-    """Writes a generated deck of COUNT slides and the two listings into
-    FOLDER, unless FOLDER already holds exactly that deck."""
+def make_deck(folder, count, seed=0, size=SLIDE_SIZE):
+    """Writes a generated deck of COUNT slides of SIZE and the two listings
+    into FOLDER, unless FOLDER already holds exactly that deck."""
     stamp = "%s %d %d\n" % (PATTERN_VERSION, count, seed)
+    if size != SLIDE_SIZE:
+        stamp = stamp[:-1] + " %s\n" % format_size(size)
     stamp_path = os.path.join(folder, STAMP)
     if os.path.isfile(stamp_path) and open(stamp_path).read() == stamp:
         return folder
@@ -58,10 +60,10 @@ def make_deck(folder, count, seed=0):
     os.makedirs(folder)
     for number in range(1, count + 1):
         write(os.path.join(folder, slide_name(number) + ".bgra"),
-              picture(number, SLIDE_SIZE, seed))
+              picture(number, size, seed))
     for index, name in enumerate(LISTING_NAMES):
         write(os.path.join(folder, name + ".bgra"),
-              picture(1000 + index, picture_size(name), seed))
+              picture(1000 + index, picture_size(name, size), seed))
     write(stamp_path, stamp.encode())
     return folder
 
@@ -84,9 +86,10 @@ class DeckBuild:
     def __init__(self, folder):
         self.folder = folder
 
-    def configure(self, deck_pictures="", compression="none"):
+    def configure(self, deck_pictures="", *options):
+        """OPTIONS are more -D settings."""
         run(["cmake", "-S", ROOT, "-B", self.folder, "-G", "Ninja",
-             "-DDECK_PICTURES=" + deck_pictures, "-DPICTURE_COMPRESSION=" + compression])
+             "-DDECK_PICTURES=" + deck_pictures] + list(options))
         return self
 
     def build(self):
@@ -121,4 +124,4 @@ def built_deck(build_root, name, count, seed=0, compression="none"):
     checks that they are up to date."""
     pictures = make_deck(os.path.join(build_root, name + "-pictures"), count, seed)
     build = DeckBuild(os.path.join(build_root, name))
-    return pictures, build.configure(pictures, compression).build()
+    return pictures, build.configure(pictures, "-DPICTURE_COMPRESSION=" + compression).build()

@@ -17,12 +17,13 @@ from slidedeck import common as deck_common  # noqa: E402
 FONT = b"/Resources << /Font << /F1 << /Type /Font /Subtype /Type1 /BaseFont /Helvetica >> >> >>"
 
 
-def make_pdf(pages, unreadable_page=None):
+def make_pdf(pages, unreadable_page=None, turned_pages=()):
     """A PDF of PAGES, each (width, height, background, boxes[, texts]) in
     points, boxes being (left, top, width, height, colour) measured from
     the page's top-left corner, colours 0..255 RGB, and texts (left, top,
     size, text) lines in black Helvetica. Page UNREADABLE_PAGE (from 1)
-    gets a content stream that no reader can decode."""
+    gets a content stream that no reader can decode; the pages numbered in
+    TURNED_PAGES are shown turned a quarter clockwise (/Rotate 90)."""
     def fill(colour, left, top, width, height, page_height):
         r, g, b = (c / 255 for c in colour)
         return b"%.4f %.4f %.4f rg %g %g %g %g re f\n" % (
@@ -38,8 +39,9 @@ def make_pdf(pages, unreadable_page=None):
             content += b"0 0 0 rg BT /F1 %g Tf %g %g Td (%s) Tj ET\n" % (
                 size, left, height - top - size, text.encode("latin-1"))
         kids.append(len(objects) + 1)
-        objects.append(b"<< /Type /Page /Parent 2 0 R /MediaBox [0 0 %g %g] %s /Contents %d 0 R >>"
-                       % (width, height, FONT, len(objects) + 2))
+        rotate = b" /Rotate 90" if number in turned_pages else b""
+        objects.append(b"<< /Type /Page /Parent 2 0 R /MediaBox [0 0 %g %g]%s %s "
+                       b"/Contents %d 0 R >>" % (width, height, rotate, FONT, len(objects) + 2))
         garbled = b"/Filter /FlateDecode " if number == unreadable_page else b""
         objects.append(b"<< /Length %d %s>>\nstream\n%s\nendstream"
                        % (len(content), garbled, content))
@@ -69,9 +71,10 @@ def write(path, data):
     return path
 
 
-def pixel(folder, name, x, y):
-    """The four stored bytes (blue, green, red, alpha) of pixel (x, y)."""
-    width, _ = deck_common.picture_size(name)
+def pixel(folder, name, x, y, size=deck_common.SLIDE_SIZE):
+    """The four stored bytes (blue, green, red, alpha) of pixel (x, y), in a
+    set of slides of SIZE."""
+    width, _ = deck_common.picture_size(name, size)
     with open(os.path.join(folder, name + ".bgra"), "rb") as f:
         f.seek(4 * (y * width + x))
         return tuple(f.read(4))
@@ -85,3 +88,20 @@ def bgra(rgb):
 def import_deck(*args, **options):
     return subprocess.run([PYTHON, IMPORT_DECK] + [str(a) for a in args],
                           capture_output=True, text=True, **options)
+
+
+def picture(folder, name, size=deck_common.SLIDE_SIZE):
+    """The stored picture NAME of a set of slides of SIZE, as RGB."""
+    with open(os.path.join(folder, name + ".bgra"), "rb") as f:
+        return deck_common.image_from_bgra(f.read(), deck_common.picture_size(name, size))
+
+
+def poppler(pdf, page, longest, work):
+    """Page PAGE of PDF as poppler renders it with its longer side LONGEST
+    pixels, turned as the page says, for comparison."""
+    out = os.path.join(work, "poppler-%d" % page)
+    subprocess.run(["pdftoppm", "-f", str(page), "-l", str(page), "-singlefile",
+                    "-scale-to", str(longest), pdf, out], check=True)
+    from PIL import Image
+    with Image.open(out + ".ppm") as image:
+        return image.convert("RGB")

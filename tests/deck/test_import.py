@@ -9,7 +9,9 @@ import unittest
 
 from PIL import Image, ImageOps
 
-from support import IMPORT_DECK, PYTHON, bgra, deck_common, import_deck, make_pdf, pixel, write
+from support import (IMPORT_DECK, PYTHON, bgra, deck_common, import_deck, make_pdf, picture,
+                     pixel, poppler, write)
+from slidedeck.pictures import count_slides  # noqa: E402  (support puts tools/ on the path)
 
 RED, GREEN, BLUE = (255, 0, 0), (0, 255, 0), (0, 0, 255)
 GREY, TEAL, ORANGE = (128, 128, 128), (0, 128, 128), (255, 160, 0)
@@ -52,8 +54,8 @@ class ImportCase(unittest.TestCase):
         self.assertEqual(set(os.listdir(self.folder)), before, "left files behind")
         return result.stderr
 
-    def assert_colour(self, name, x, y, rgb, tolerance=0):
-        got = pixel(self.output, name, x, y)
+    def assert_colour(self, name, x, y, rgb, tolerance=0, size=deck_common.SLIDE_SIZE):
+        got = pixel(self.output, name, x, y, size)
         self.assertTrue(all(abs(a - b) <= tolerance for a, b in zip(got, bgra(rgb))),
                         "%s (%d, %d) is %s, expected %s" % (name, x, y, got, bgra(rgb)))
 
@@ -117,6 +119,50 @@ class RoundTrip(ImportCase):
         # one slide; the sheet's own grey follows.
         self.assertEqual(sheet.getpixel((88, 88)), RED)
         self.assertEqual(sheet.getpixel((88 + 168, 88)), (64, 64, 64))
+
+
+class OtherSize(ImportCase):
+    def test_pages_are_rendered_by_poppler_at_the_size_they_take(self):
+        text = [(20, 20, 14, "Sharp text at 1920x1080"), (20, 120, 6, "and small print")]
+        wide = (320, 180, GREEN, [(32, 90, 64, 36, RED)], text)
+        # Pages of two sizes and a 4:3 page stored upright and turned, so
+        # four runs of pdftoppm.
+        talk = self.pdf([wide, (400, 300, GREY, [], text), (300, 400, TEAL, [], text), wide],
+                        turned_pages=(3,))
+        listing = self.pdf([(400, 300, ORANGE, [])], "listing.pdf")
+        size = (1920, 1080)
+        self.run_ok(talk, "--size", "1920x1080", "--background", "#00f", "--listing1", listing)
+        self.assertEqual(count_slides(self.output, size), 4)
+        # Each page is poppler's own rendering at the size it takes, centred.
+        for page, width in ((1, 1920), (2, 1440), (3, 1440), (4, 1920)):
+            with self.subTest(page=page):
+                slide = picture(self.output, deck_common.slide_name(page), size)
+                left = (1920 - width) // 2
+                expected = poppler(talk, page, width, self.folder)
+                self.assertEqual(expected.size, (width, 1080))
+                self.assertTrue(slide.crop((left, 0, left + width, 1080)).tobytes()
+                                == expected.tobytes(), "page %d differs from poppler's" % page)
+                for side in ((0, 0, left, 1080), (left + width, 0, 1920, 1080)):
+                    if left:
+                        self.assertEqual(slide.crop(side).getcolors(), [(left * 1080, BLUE)])
+        # The listing, 1920x875, holds the 4:3 page at 1167x875.
+        for x, colour in ((376, ORANGE), (1542, ORANGE), (375, BLUE), (1543, BLUE)):
+            self.assert_colour("a_012_efiversion_src", x, 437, colour, size=size)
+        self.assert_colour("a_043_graphic_image_blt_src", 960, 663, BLUE, size=size)
+        # The sheet's thumbnails keep the slides' shape: 213x120 at (8, 28).
+        sheet = Image.open(os.path.join(self.output, deck_common.CONTACT_SHEET)).convert("RGB")
+        self.assertEqual(sheet.getpixel((8 + 212, 28 + 119)), GREEN)
+        self.assertEqual(sheet.getpixel((8 + 214, 28 + 60)), (64, 64, 64))
+        self.assertEqual(sheet.getpixel((8 + 221 + 106, 28 + 60)), GREY)
+        # A set of another size is replaced by an import at 640x480.
+        self.run_ok(self.pdf([PAGE], "small.pdf"))
+        self.assert_colour("brov_01", 320, 240, RED)
+
+    def test_a_bad_size_is_refused(self):
+        result = import_deck(self.pdf([PAGE]), "-o", self.output, "--size", "1920x100")
+        self.assertEqual(result.returncode, 2)
+        self.assertIn("--size: 1920x100 is out of range; slides are 320x240 to 7680x4320",
+                      result.stderr)
 
 
 class PictureModes(ImportCase):

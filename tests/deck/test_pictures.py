@@ -9,14 +9,15 @@ from slidedeck import pictures
 
 
 class CountSlides(unittest.TestCase):
-    def folder_of(self, slides, extra=(), sizes=None):
+    def folder_of(self, slides, extra=(), sizes=None, slide_size=pictures.SLIDE_SIZE):
         """A folder with slides numbered SLIDES, the listings and the files
-        EXTRA; sparse files of the right size, or SIZES[name]."""
+        EXTRA; sparse files of the right size for slides of SLIDE_SIZE, or
+        SIZES[name]."""
         folder = tempfile.mkdtemp(dir=self.temporary.name)
         names = [pictures.slide_name(n) for n in slides] + list(pictures.LISTING_NAMES)
         for name in names + list(extra):
             with open(os.path.join(folder, name + ".bgra"), "wb") as f:
-                f.truncate((sizes or {}).get(name, pictures.picture_bytes(name)))
+                f.truncate((sizes or {}).get(name, pictures.picture_bytes(name, slide_size)))
         return folder
 
     def setUp(self):
@@ -56,7 +57,7 @@ class CountSlides(unittest.TestCase):
 
     def test_lz4_decks_go_up_to_999_slides(self):
         folder = self.folder_of(range(1, pictures.MAX_SLIDE_COUNT_LZ4 + 1))
-        self.assertEqual(pictures.count_slides(folder, "lz4"), 999)
+        self.assertEqual(pictures.count_slides(folder, compression="lz4"), 999)
         with self.assertRaisesRegex(pictures.PictureSetError,
                                     "999 slides, but a deck has 1 to 250 "
                                     r"\(up to 999 with PICTURE_COMPRESSION=lz4\)"):
@@ -65,7 +66,24 @@ class CountSlides(unittest.TestCase):
             pictures.picture_bytes("brov_1000"))
         with self.assertRaisesRegex(pictures.PictureSetError,
                                     "1000 slides, but a deck has 1 to 999$"):
-            pictures.count_slides(folder, "lz4")
+            pictures.count_slides(folder, compression="lz4")
+
+    def test_other_slide_sizes(self):
+        # Listings keep 389/480 and 295/480 of the height, halves rounded up.
+        for size, heights in (((640, 480), (389, 295)), ((1920, 1080), (875, 664)),
+                              ((320, 240), (195, 148)), ((7680, 4320), (3501, 2655))):
+            self.assertEqual([s for _, s in pictures.listing_sizes(size)],
+                             [(size[0], height) for height in heights])
+        self.assertEqual(pictures.parse_size(" 1920x1080 "), (1920, 1080))
+        for text in ("1920", "1920x1080x1", "0x0", "-320x240", "319x240", "7680x4321", "1e3x480"):
+            with self.subTest(text), self.assertRaisesRegex(ValueError, "320x240 to 7680x4320"):
+                pictures.parse_size(text)
+        folder = self.folder_of([1, 2], slide_size=(1024, 768))
+        self.assertEqual(pictures.count_slides(folder, (1024, 768)), 2)
+        with self.assertRaisesRegex(pictures.PictureSetError,
+                                    r"brov_01.bgra: 3145728 bytes, but a 1920x1080 .*slides of "
+                                    r"1920x1080; import-deck --size"):
+            pictures.count_slides(folder, (1920, 1080))
 
     def test_missing_listing_is_named(self):
         folder = self.folder_of([1])

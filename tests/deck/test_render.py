@@ -8,6 +8,7 @@ import subprocess
 import tempfile
 import unittest
 
+from PIL import Image, ImageChops, ImageStat
 from pygments.lexers import CLexer, CppLexer
 
 from support import PYTHON, ROOT, TOOLS, deck_common
@@ -86,6 +87,76 @@ class DefaultDeck(unittest.TestCase):
                                                   shallow=False)
             self.assertEqual(different, [])
             self.assertEqual(len(same), 50)
+
+
+def edge_run(image, background, ink):
+    """The mean length of the runs of pixels, along rows, that are neither
+    BACKGROUND nor INK: the soft edges of the text. Text drawn at its size
+    has edges of about one pixel; text enlarged has them as wide as the
+    factor."""
+    pixels = image.load()
+    runs, run = [], 0
+    for y in range(image.height):
+        for x in range(image.width):
+            pixel = pixels[x, y]
+            if all(max(abs(a - b) for a, b in zip(pixel, colour)) > 24
+                   for colour in (background, ink)):
+                run += 1
+            elif run:
+                runs.append(run)
+                run = 0
+    return sum(runs) / len(runs)
+
+
+class OtherSizes(unittest.TestCase):
+    """At another slide size the 640x480 layout is scaled into the largest
+    4:3 area, centred, the rest in the slide's background, with its text
+    drawn at the new size."""
+
+    @classmethod
+    def setUpClass(cls):
+        with open(os.path.join(DECK, "slides.txt"), encoding="utf-8") as f:
+            cls.slides = render_deck.parse_slides(f.read())
+        cls.base = render_deck.render_slides(cls.slides, numbers={1, 12})
+
+    def test_slides_fill_the_centre_at_their_size(self):
+        for size, area in (((1920, 1080), (240, 0, 1680, 1080)), ((1024, 768), (0, 0, 1024, 768))):
+            pictures = render_deck.render_slides(self.slides, size, {1, 12})
+            for name, background, ink in (("brov_01", render_deck.ACCENT, (255, 255, 255)),
+                                          ("brov_12", render_deck.PAPER, render_deck.INK)):
+                with self.subTest(size=size, slide=name):
+                    picture = pictures[name]
+                    self.assertEqual(picture.size, size)
+                    for side in ((0, 0, area[0], size[1]), (area[2], 0, size[0], size[1])):
+                        if side[2] > side[0]:
+                            colours = picture.crop(side).getcolors()
+                            self.assertEqual(colours, [((side[2] - side[0]) * size[1], background)])
+                    # The centre, brought back to 640x480, is the slide as
+                    # drawn at 640x480, give or take the text's shapes.
+                    centre = picture.crop(area)
+                    back = centre.resize((640, 480), Image.LANCZOS)
+                    difference = ImageStat.Stat(ImageChops.difference(back, self.base[name]))
+                    self.assertLess(max(difference.mean), 12)
+                    text = (0, 200, area[2] - area[0], 300) if name == "brov_12" else None
+                    if text:
+                        self.assertLess(edge_run(centre.crop(text), background, ink), 1.8)
+
+    def test_listings_are_drawn_at_the_scaled_font_sizes(self):
+        base = render_deck.render_listings(EFIVERSION, BOOTX64)
+        pictures = render_deck.render_listings(EFIVERSION, BOOTX64, (1920, 1080))
+        for name, size in zip(deck_common.LISTING_NAMES, ((1920, 875), (1920, 664))):
+            with self.subTest(listing=name):
+                self.assertEqual(pictures[name].size, size)
+
+                def text_box(picture):
+                    paper = Image.new("RGB", picture.size, picture.getpixel((0, 0)))
+                    return ImageChops.difference(picture, paper).getbbox()
+
+                # The code takes as much of the picture as at 640x480: its
+                # text is 2.25 times as large.
+                small, large = text_box(base[name]), text_box(pictures[name])
+                for side in (2, 3):
+                    self.assertAlmostEqual(large[side] / small[side], 2.25, delta=0.15)
 
 
 BLT_FIXTURE = """\

@@ -3,13 +3,14 @@
 firmware's loader relies on, the entry point, and the pictures and slide
 table inside it, against the linker's map and the raw picture files.
 
-usage: check_image.py [--arch x64|aa64] [--compression none|lz4]
+usage: check_image.py [--arch x64|aa64] [--compression none|lz4] [--size WxH]
                       IMAGE.EFI IMAGE.map BGRA_FOLDER
 
 --arch names the machine the image must be for: x64 (BOOTX64.EFI, the
 default) or aa64 (BOOTAA64.EFI). --compression says how the image stores
 its pictures (PICTURE_COMPRESSION): raw (none, the default), or as LZ4
-blocks, each of which is decoded and compared with its raw file.
+blocks, each of which is decoded and compared with its raw file. --size
+is the build's SLIDE_SIZE (640x480 unless given).
 """
 import os
 import re
@@ -40,7 +41,8 @@ IMAGE_FILE_RELOCS_STRIPPED = 0x0001
 IMAGE_SCN_MEM_WRITE = 0x80000000
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools"))
-from slidedeck.pictures import LISTING_NAMES, count_slides, picture_size, slide_names  # noqa: E402
+from slidedeck.pictures import (LISTING_NAMES, SLIDE_SIZE, count_slides,  # noqa: E402
+                                parse_size, picture_size, slide_names)
 
 LISTINGS = list(LISTING_NAMES)
 
@@ -107,12 +109,13 @@ class BuiltImage(unittest.TestCase):
     image_path = map_path = bgra_folder = None
     machine = MACHINES["x64"]
     compression = "none"
+    size = SLIDE_SIZE
 
     @classmethod
     def setUpClass(cls):
         cls.image = PeImage(cls.image_path)
         cls.symbols = read_map(cls.map_path)
-        cls.slides = slide_names(count_slides(cls.bgra_folder))
+        cls.slides = slide_names(count_slides(cls.bgra_folder, cls.size, cls.compression))
 
     def address(self, name):
         self.assertIn(name, self.symbols, "%s is not in the linker map" % name)
@@ -168,7 +171,7 @@ class BuiltImage(unittest.TestCase):
     def test_every_picture_has_its_size_and_bytes(self):
         for name in self.slides + LISTINGS:
             with self.subTest(picture=name):
-                width, height = picture_size(name)
+                width, height = picture_size(name, self.size)
                 symbol = self.symbol(name)
                 start = self.address(symbol + "start") - self.image.image_base
                 stored = self.address(symbol + "size")
@@ -223,7 +226,7 @@ class BuiltImage(unittest.TestCase):
             width, height, pixels = struct.unpack_from("<IIQ", entries, entry_size * index)
             symbol = self.symbol(name)
             with self.subTest(entry=index):
-                self.assertEqual((width, height), picture_size(name))
+                self.assertEqual((width, height), picture_size(name, self.size))
                 self.assertEqual(pixels, self.address(symbol + "start"))
                 if self.compression == "lz4":
                     block_end = struct.unpack_from("<Q", entries, entry_size * index + 16)[0]
@@ -240,13 +243,15 @@ class BuiltImage(unittest.TestCase):
 
 def main():
     arguments = sys.argv[1:]
-    while arguments[:1] in (["--arch"], ["--compression"]):
+    while arguments[:1] in (["--arch"], ["--compression"], ["--size"]):
         if len(arguments) < 2:
             sys.exit(__doc__)
         if arguments[0] == "--arch" and arguments[1] in MACHINES:
             BuiltImage.machine = MACHINES[arguments[1]]
         elif arguments[0] == "--compression" and arguments[1] in ("none", "lz4"):
             BuiltImage.compression = arguments[1]
+        elif arguments[0] == "--size":
+            BuiltImage.size = parse_size(arguments[1])
         else:
             sys.exit(__doc__)
         arguments = arguments[2:]

@@ -5,13 +5,19 @@ a deck has, the two listings and their sizes, and the picture names.
 The build, the image's slide table, the deck tools and the tests all read
 this list: the tools and tests import it, and the build runs
 
-    pictures.py configure (--default | --folder FOLDER) --cmake FILE --include FILE
+    pictures.py configure (--default | --folder FOLDER) [--size WxH]
+                          --cmake FILE --include FILE
 
 which writes the list for CMake (picture names and sizes) and for C++ (an
 include of SLIDE(name, width, height) and LISTING(name, width, height)
 lines). With --folder it counts the presenter's brov_NN.bgra files first,
 and refuses a folder with a gap, a stray name or a picture of the wrong
 size, naming the file.
+
+Every slide of a build has one size, the build's SLIDE_SIZE (640x480
+unless chosen otherwise, from 320x240 to 7680x4320). The listings are as
+wide as a slide and keep the share of its height they have at 640x480:
+389/480 and 295/480 of it, rounded to the nearest row (halves up).
 
 A picture NAME is the raw file NAME.bgra: 4 bytes a pixel (blue, green,
 red, alpha), rows top to bottom, no header. It is linked in under the
@@ -22,7 +28,11 @@ import os
 import re
 import sys
 
+# The size of the slides unless a build chooses another, and the range a
+# build may choose from (each side on its own).
 SLIDE_SIZE = (640, 480)
+SMALLEST_SLIDE_SIZE = (320, 240)
+LARGEST_SLIDE_SIZE = (7680, 4320)
 # The default deck in deck/slides.txt.
 DEFAULT_SLIDE_COUNT = 47
 # The firmware reads the whole image into memory: 250 slides make an image
@@ -37,12 +47,15 @@ COMPRESSIONS = ("none", "lz4")
 def max_slide_count(compression="none"):
     """The most slides a deck may have with its pictures stored so."""
     return MAX_SLIDE_COUNT_LZ4 if compression == "lz4" else MAX_SLIDE_COUNT
-# Shown by the keys 1 and 2, in that order.
-LISTINGS = (
-    ("a_012_efiversion_src", (640, 389)),
-    ("a_043_graphic_image_blt_src", (640, 295)),
+
+
+# Shown by the keys 1 and 2, in that order, with their height out of the
+# 480 rows of a 640x480 slide.
+LISTING_HEIGHTS = (
+    ("a_012_efiversion_src", 389),
+    ("a_043_graphic_image_blt_src", 295),
 )
-LISTING_NAMES = tuple(name for name, _ in LISTINGS)
+LISTING_NAMES = tuple(name for name, _ in LISTING_HEIGHTS)
 
 SLIDE_PREFIX = "brov_"
 SUFFIX = ".bgra"
@@ -68,20 +81,59 @@ def picture_names(count=DEFAULT_SLIDE_COUNT):
     return slide_names(count) + list(LISTING_NAMES)
 
 
-def picture_size(name):
-    return dict(LISTINGS).get(name, SLIDE_SIZE)
+def format_size(size):
+    return "%dx%d" % tuple(size)
 
 
-def picture_bytes(name):
-    width, height = picture_size(name)
+def parse_size(text):
+    """The slide size that TEXT ("1920x1080") names, as (width, height);
+    ValueError, saying what is allowed, for anything else."""
+    match = re.fullmatch(r"([1-9][0-9]{0,5})x([1-9][0-9]{0,5})", text.strip())
+    allowed = "%s to %s, e.g. 1920x1080" % (format_size(SMALLEST_SLIDE_SIZE),
+                                            format_size(LARGEST_SLIDE_SIZE))
+    if not match:
+        raise ValueError("%r is not a size WIDTHxHEIGHT; slides are %s" % (text, allowed))
+    size = (int(match.group(1)), int(match.group(2)))
+    if not all(low <= side <= high for low, side, high
+               in zip(SMALLEST_SLIDE_SIZE, size, LARGEST_SLIDE_SIZE)):
+        raise ValueError("%s is out of range; slides are %s" % (format_size(size), allowed))
+    return size
+
+
+def listing_sizes(size=SLIDE_SIZE):
+    """The two listings, in key order, as (name, (width, height)) for slides
+    of SIZE."""
+    width, height = size
+    return tuple((name, (width, (share * height + 240) // 480))
+                 for name, share in LISTING_HEIGHTS)
+
+
+# At the default size: 640x389 and 640x295.
+LISTINGS = listing_sizes()
+
+
+def picture_size(name, size=SLIDE_SIZE):
+    """The size of the picture NAME in a build of slides of SIZE."""
+    return dict(listing_sizes(size)).get(name, tuple(size))
+
+
+def picture_bytes(name, size=SLIDE_SIZE):
+    width, height = picture_size(name, size)
     return width * height * 4
 
 
-def count_slides(folder, compression="none"):
+def raw_bytes(count, size=SLIDE_SIZE):
+    """What the pictures of a deck of COUNT slides of SIZE take as raw files,
+    and so in an image that links them in uncompressed."""
+    return sum(picture_bytes(name, size) for name in picture_names(count))
+
+
+def count_slides(folder, size=SLIDE_SIZE, compression="none"):
     """The number of slides in FOLDER, after checking that its .bgra files
     are exactly the pictures of a deck: brov_01.bgra up to the last slide
     with no gap, no more than max_slide_count(COMPRESSION), the two
-    listings, each of its size. Other files (the contact sheet) are left
+    listings, each of its size for slides of SIZE (with SIZE None, of any
+    size). Other files (the contact sheet) are left
     alone."""
     try:
         files = sorted(n for n in os.listdir(folder) if n.endswith(SUFFIX))
@@ -116,28 +168,37 @@ def count_slides(folder, compression="none"):
         raise PictureSetError("%s: %d slides, but a deck has 1 to %d%s"
                               % (folder, count, limit, more))
     for name in picture_names(count):
-        width, height = picture_size(name)
-        expected = picture_bytes(name)
+        if size is None:
+            if not os.path.isfile(path(name)):
+                raise PictureSetError("%s: missing" % path(name))
+            continue
+        width, height = picture_size(name, size)
+        expected = picture_bytes(name, size)
         if not os.path.isfile(path(name)):
             raise PictureSetError("%s: missing; it must be a %dx%d raw BGRA picture of %d bytes"
                                   % (path(name), width, height, expected))
         actual = os.path.getsize(path(name))
         if actual != expected:
-            raise PictureSetError("%s: %d bytes, but a %dx%d raw BGRA picture is %d bytes"
-                                  % (path(name), actual, width, height, expected))
+            raise PictureSetError("%s: %d bytes, but a %dx%d raw BGRA picture is %d bytes "
+                                  "(slides of %s; import-deck --size makes pictures of "
+                                  "another size)"
+                                  % (path(name), actual, width, height, expected,
+                                     format_size(size)))
     return count
 
 
-def cmake_list(count):
+def cmake_list(count, size=SLIDE_SIZE):
+    """PICTURE_BYTES is what the pictures take uncompressed."""
     lines = ["# The pictures of this build, from tools/slidedeck/pictures.py.",
              "set(SLIDE_COUNT %d)" % count,
+             "set(PICTURE_BYTES %d)" % raw_bytes(count, size),
              "set(PICTURE_NAMES %s)" % " ".join(picture_names(count))]
     for name in picture_names(count):
-        lines.append("set(PICTURE_SIZE_%s %d %d)" % ((name,) + picture_size(name)))
+        lines.append("set(PICTURE_SIZE_%s %d %d)" % ((name,) + picture_size(name, size)))
     return "\n".join(lines) + "\n"
 
 
-def include_list(count):
+def include_list(count, size=SLIDE_SIZE):
     """The list for C++, included wherever the pictures are named: define
     SLIDE and/or LISTING before the include; it undefines them after. It
     also defines MAX_SLIDE_COUNT, the most slides a deck may have."""
@@ -148,9 +209,9 @@ def include_list(count):
              "#ifndef SLIDE", "#define SLIDE(name, width, height)", "#endif",
              "#ifndef LISTING", "#define LISTING(name, width, height)", "#endif"]
     for name in slide_names(count):
-        lines.append("SLIDE(%s, %d, %d)" % ((name,) + picture_size(name)))
+        lines.append("SLIDE(%s, %d, %d)" % ((name,) + picture_size(name, size)))
     for name in LISTING_NAMES:
-        lines.append("LISTING(%s, %d, %d)" % ((name,) + picture_size(name)))
+        lines.append("LISTING(%s, %d, %d)" % ((name,) + picture_size(name, size)))
     lines += ["#undef SLIDE", "#undef LISTING"]
     return "\n".join(lines) + "\n"
 
@@ -178,18 +239,25 @@ def main():
     source.add_argument("--folder", help="a presenter's folder of .bgra pictures")
     configure.add_argument("--compression", choices=COMPRESSIONS, default="none",
                            help="how the build stores the pictures (sets the slide limit)")
+    configure.add_argument("--size", default=format_size(SLIDE_SIZE), metavar="WxH",
+                           help="the slides' size, SLIDE_SIZE (default %(default)s)")
     configure.add_argument("--cmake", required=True, metavar="FILE")
     configure.add_argument("--include", required=True, metavar="FILE")
     args = parser.parse_args()
+    try:
+        size = parse_size(args.size)
+    except ValueError as error:
+        print("SLIDE_SIZE=%s: %s" % (args.size, error), file=sys.stderr)
+        return 1
     count = DEFAULT_SLIDE_COUNT
     if args.folder:
         try:
-            count = count_slides(args.folder, args.compression)
+            count = count_slides(args.folder, size, args.compression)
         except PictureSetError as error:
             print(error, file=sys.stderr)
             return 1
-    write_if_changed(args.cmake, cmake_list(count))
-    write_if_changed(args.include, include_list(count))
+    write_if_changed(args.cmake, cmake_list(count, size))
+    write_if_changed(args.include, include_list(count, size))
     return 0
 
 

@@ -1,0 +1,92 @@
+#!/usr/bin/python3
+"""SLIDE_SIZE in build folders of their own: the values and folders the
+configure refuses, raw pictures past 1 GiB, and a deck at another size
+built into an image whose slide table and pictures have that size.
+
+    slide_size.py WORK_FOLDER
+"""
+import os
+import subprocess
+import sys
+import unittest
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, HERE)
+from deck_builds import ROOT, BuildFailed, DeckBuild, make_deck, run  # noqa: E402
+from slidedeck.pictures import (LISTING_NAMES, count_slides, picture_bytes,  # noqa: E402
+                                slide_name)
+
+
+def sparse_deck(folder, count, size):
+    """A folder of COUNT slides of SIZE and the listings whose files only
+    have the right length: enough for the configure, which reads none."""
+    os.makedirs(folder, exist_ok=True)
+    for name in [slide_name(n) for n in range(1, count + 1)] + list(LISTING_NAMES):
+        with open(os.path.join(folder, name + ".bgra"), "wb") as f:
+            f.truncate(picture_bytes(name, size))
+    return folder
+
+
+class SlideSize(unittest.TestCase):
+    work = None
+
+    def refused(self, build, *options, words):
+        with self.assertRaises(BuildFailed) as caught:
+            build.configure(*options)
+        # CMake wraps its messages at spaces.
+        output = " ".join(caught.exception.output.split())
+        for word in words:
+            self.assertIn(word, output)
+
+    def test_configure_refusals(self):
+        build = DeckBuild(os.path.join(self.work, "refusals"))
+        for value in ("1920", "1920x", "x1080", "1920x1080x2", "0640x480", "-640x480",
+                      "319x240", "320x239", "7681x4320", "7680x4321", "99999999999999999999x480"):
+            with self.subTest(value=value):
+                self.refused(build, "", "-DSLIDE_SIZE=" + value, words=("SLIDE_SIZE=" + value,))
+        for value in ("320x240", "7680x4320"):
+            build.configure("", "-DSLIDE_SIZE=" + value, "-UPICTURE_COMPRESSION")
+
+        # A presenter's folder made for 640x480, built at another size.
+        talk = make_deck(os.path.join(self.work, "talk-640x480"), 3)
+        self.refused(build, talk, "-DSLIDE_SIZE=1024x768",
+                     words=(os.path.join(talk, "brov_01.bgra"), "1024x768"))
+
+        # 128 slides of 1920x1080 and the listings stay below 1 GiB raw; 129
+        # pass it, which only compressed pictures may.
+        below = sparse_deck(os.path.join(self.work, "sparse-128"), 128, (1920, 1080))
+        above = sparse_deck(os.path.join(self.work, "sparse-129"), 129, (1920, 1080))
+        build.configure(below, "-DSLIDE_SIZE=1920x1080", "-DPICTURE_COMPRESSION=none")
+        self.refused(build, above, "-DSLIDE_SIZE=1920x1080", "-DPICTURE_COMPRESSION=none",
+                     words=("SLIDE_SIZE=1920x1080 with PICTURE_COMPRESSION=none",
+                            "129 slides", "1 GiB"))
+        # By default, pictures at this size are not raw.
+        build.configure(above, "-DSLIDE_SIZE=1920x1080", "-UPICTURE_COMPRESSION")
+
+    def test_a_deck_at_another_size_builds_into_the_image(self):
+        size = (1024, 768)
+        build = DeckBuild(os.path.join(self.work, "build-1024x768"))
+        talk = make_deck(os.path.join(self.work, "talk-1024x768"), 3, seed=2, size=size)
+        build.configure(talk, "-DSLIDE_SIZE=1024x768").build()
+        # The slide table and the pictures in both images, at 1024x768.
+        for arch, name in (("x64", "BOOTX64"), ("aa64", "BOOTAA64")):
+            with self.subTest(arch=arch):
+                result = subprocess.run(
+                    [sys.executable, os.path.join(ROOT, "tests", "image", "check_image.py"),
+                     "--arch", arch, "--size", "1024x768",
+                     os.path.join(build.folder, name + ".EFI"),
+                     os.path.join(build.folder, name + ".map"), talk],
+                    capture_output=True, text=True)
+                self.assertEqual(result.returncode, 0, result.stdout + result.stderr)
+
+        # The default deck is rendered at the size.
+        build.configure("")
+        run(["cmake", "--build", build.folder, "--target", "bgra/brov_01.bgra"])
+        self.assertEqual(count_slides(os.path.join(build.folder, "bgra"), size), 47)
+
+
+if __name__ == "__main__":
+    if len(sys.argv) != 2:
+        sys.exit(__doc__)
+    SlideSize.work = os.path.abspath(sys.argv[1])
+    unittest.main(argv=sys.argv[:1], verbosity=2)
