@@ -3,8 +3,8 @@
 # a small assembly file takes the bytes in with .incbin, assembled by clang
 # for TARGET (the same file and symbols for every machine). With
 # FORMAT=lz4, SOURCE is the picture's LZ4 block (tools/compress-pictures
-# made and checked it) and the symbols _binary_lz4_NAME_lz4_start, _end
-# and _size.
+# made and checked it), under the same symbols: the slide table links
+# against either.
 #
 # cmake -DSOURCE=... [-DFORMAT=bgra|lz4] -DNAME=... -DWIDTH=... -DHEIGHT=...
 #       -DCLANG=... -DTARGET=... -DOUTPUT=... -P picture_object.cmake
@@ -32,11 +32,10 @@ endif()
 
 # Nothing writes a picture: read-only data ("dr"), aligned for 4-byte
 # pixels and 16-byte copies.
+set(symbol _binary_bgra_${NAME}_bgra)
 if(FORMAT STREQUAL "lz4")
-    set(symbol _binary_lz4_${NAME}_lz4)
     set(stored "one LZ4 block")
 else()
-    set(symbol _binary_bgra_${NAME}_bgra)
     set(stored "raw BGRA")
 endif()
 string(REPLACE "\\" "\\\\" quoted "${SOURCE}")

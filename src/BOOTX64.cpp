@@ -4,15 +4,11 @@
 
 #include "copy.h"
 #include "img.h"
+#include "lz4_block.h"
 #include "options.h"
 #include "scale.h"
 
-#if PICTURE_LZ4
-#define LISTING(name, width, height) \
-    extern "C" const uint8_t PICTURE_START(name)[], PICTURE_END(name)[];
-#else
 #define LISTING(name, width, height) extern "C" const uint8_t PICTURE_START(name)[];
-#endif
 #include "pictures.inc"
 
 namespace {
@@ -35,13 +31,28 @@ void clear_around_picture_area(EFI_GRAPHICS_OUTPUT_PROTOCOL *gop, scale_mode sca
                      smaller(height, build_options.slide_height));
 }
 
+// The raw pixels of PICTURE (numbered as the slides, then the listings):
+// its own bytes, or in an image that stores it as an LZ4 block, the block
+// decoded into the buffer; nullptr when the block does not decode to
+// exactly width x height x 4 bytes.
+const uint8_t *picture_pixels(const img_entry *entry, int32_t picture) {
+    const compressed_pictures *compressed = build_options.compressed;
+    if (compressed == nullptr) return entry->pixels;
+    const size_t size = (size_t)entry->width * entry->height * 4;
+    const picture_block &block = compressed->blocks[picture];
+    if (size > compressed->buffer_size ||
+        !lz4_decode(block.start, (size_t)(block.end - block.start), compressed->buffer, size))
+        return nullptr;
+    return compressed->buffer;
+}
+
 }  // namespace
 
 // The listings of the keys 1 and 2, from the build's picture list.
 // Initialised data like img, so the built image shows the sizes the
 // viewer will hand to blt.
 extern const img_entry extra_img[2] = {
-#define LISTING(name, width, height) PICTURE_ENTRY(name, width, height),
+#define LISTING(name, width, height) {width, height, PICTURE_START(name)},
 #include "pictures.inc"
 };
 
@@ -292,18 +303,16 @@ extern "C" EFI_STATUS EFIAPI efi_main(EFI_HANDLE ImageHandle, EFI_SYSTEM_TABLE *
                 clear_around_picture_area(gop, build_options.slide_scale);
             }
             const img_entry *shown = &img[state.current];
+            int32_t picture = state.current;
             if (state.show_extra) {
                 state.show_extra = 0;
                 shown = &extra_img[state.extra_index];
+                picture = img_count + state.extra_index;
             }
-#if PICTURE_LZ4
             // Decoded afresh for each key; a block that fails to decode is
             // not drawn, and the screen keeps what it showed.
-            const uint8_t *pixels = picture_pixels(shown);
+            const uint8_t *pixels = picture_pixels(shown, picture);
             if (pixels != nullptr) blt(gop, pixels, shown->width, shown->height);
-#else
-            blt(gop, shown->pixels, shown->width, shown->height);
-#endif
         }
 
         EFI_INPUT_KEY key;

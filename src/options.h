@@ -14,6 +14,23 @@ constexpr screen_mode_choice screen_keep = 0;   // the mode the firmware started
 constexpr screen_mode_choice screen_slide = 1;  // the listed mode of the slide's size, else max
 constexpr screen_mode_choice screen_max = 2;    // the listed mode with the most pixels
 
+// One picture stored as an LZ4 block: its first byte, and one past its last.
+struct picture_block {
+    const uint8_t *start;
+    const uint8_t *end;
+};
+
+// The pictures of an image that stores them as LZ4 blocks.
+struct compressed_pictures {
+    const picture_block *blocks;  // the slides in order, then the two listings
+    uint8_t *buffer;              // room for the largest picture, decoded
+    size_t buffer_size;
+};
+
+// The deck's blocks and buffer (picture_blocks.cpp), linked into the
+// images built with PICTURE_COMPRESSION=lz4 only.
+extern const compressed_pictures lz4_pictures;
+
 struct image_options {
     scale_mode slide_scale;   // SLIDE_SCALE: off, whole or fill
     uint32_t presenter_keys;  // PRESENTER_KEYS: 1 reads the keys of presentation programs
@@ -22,6 +39,9 @@ struct image_options {
     uint32_t slide_width = 640;
     uint32_t slide_height = 480;
     screen_mode_choice screen_mode = screen_keep;  // SCREEN_MODE: keep, slide or max
+    // PICTURE_COMPRESSION: nullptr for raw pictures; with lz4, where each
+    // picture's block lies and the buffer it is decoded into.
+    const compressed_pictures *compressed = nullptr;
 };
 
 // The image's own options. Not const: the host tests run one viewer under

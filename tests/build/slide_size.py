@@ -73,7 +73,7 @@ class SlideSize(unittest.TestCase):
             with self.subTest(arch=arch):
                 result = subprocess.run(
                     [sys.executable, os.path.join(ROOT, "tests", "image", "check_image.py"),
-                     "--arch", arch, "--size", "1024x768",
+                     "--arch", arch, "--size", "1024x768", "--compression", "lz4",
                      os.path.join(build.folder, name + ".EFI"),
                      os.path.join(build.folder, name + ".map"), talk],
                     capture_output=True, text=True)

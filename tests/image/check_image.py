@@ -163,9 +163,7 @@ class BuiltImage(unittest.TestCase):
                 self.assertEqual(self.image.section_at(value - self.image.image_base)[0], ".text")
 
     def symbol(self, name):
-        """The prefix of picture NAME's link symbols."""
-        if self.compression == "lz4":
-            return "_binary_lz4_%s_lz4_" % name
+        """The prefix of picture NAME's link symbols, raw or a block."""
         return "_binary_bgra_%s_bgra_" % name
 
     def test_every_picture_has_its_size_and_bytes(self):
@@ -189,21 +187,29 @@ class BuiltImage(unittest.TestCase):
                 self.assertFalse(self.image.section_at(start)[5] & IMAGE_SCN_MEM_WRITE,
                                  "pictures belong in a read-only section")
 
-    def test_decode_buffer_holds_the_largest_picture(self):
-        # Only with lz4: the viewer decodes into it, so it must be writable
-        # and as large as any picture.
+    def test_blocks_and_decode_buffer(self):
+        # Only with lz4: lz4_pictures points at each picture's block, in
+        # the order of the slide table and the listings, and at the buffer
+        # the viewer decodes into, writable and as large as any picture.
+        record = [name for name in self.symbols if re.fullmatch(r"\?lz4_pictures@@.*", name)]
         if self.compression != "lz4":
-            self.assertFalse(any("picture_buffer" in name for name in self.symbols))
+            self.assertEqual(record, [], "raw pictures need no blocks")
             return
-        largest = max(picture_size(name)[0] * picture_size(name)[1] * 4
-                      for name in self.slides + LISTINGS)
-        size = [name for name in self.symbols if re.fullmatch(r"\?picture_buffer_size@@.*", name)]
-        buffer = [name for name in self.symbols if re.fullmatch(r"\?picture_buffer@@.*", name)]
-        self.assertEqual((len(size), len(buffer)), (1, 1))
-        rva = self.address(size[0]) - self.image.image_base
-        self.assertEqual(struct.unpack("<Q", self.image.read(rva, 8))[0], largest)
-        start = self.address(buffer[0]) - self.image.image_base
-        name, section_rva, virtual_size, _, _, flags = self.image.section_at(start)
+        self.assertEqual(len(record), 1, "lz4_pictures is not in the linker map")
+        rva = self.address(record[0]) - self.image.image_base
+        blocks, buffer, buffer_size = struct.unpack("<QQQ", self.image.read(rva, 24))
+        names = self.slides + LISTINGS
+        table = self.image.read(blocks - self.image.image_base, 16 * len(names))
+        for index, name in enumerate(names):
+            with self.subTest(block=name):
+                self.assertEqual(struct.unpack_from("<QQ", table, 16 * index),
+                                 (self.address(self.symbol(name) + "start"),
+                                  self.address(self.symbol(name) + "end")))
+        largest = max(picture_size(name, self.size)[0] * picture_size(name, self.size)[1] * 4
+                      for name in names)
+        self.assertEqual(buffer_size, largest)
+        start = buffer - self.image.image_base
+        _, section_rva, virtual_size, _, _, flags = self.image.section_at(start)
         self.assertTrue(flags & IMAGE_SCN_MEM_WRITE, "the decode buffer is written")
         self.assertLessEqual(start + largest, section_rva + virtual_size)
 
@@ -219,19 +225,14 @@ class BuiltImage(unittest.TestCase):
         table = [name for name in self.symbols if re.fullmatch(r"\?%s@@.*" % table_name, name)]
         self.assertEqual(len(table), 1, "one %s table in the map" % table_name)
         table_rva = self.address(table[0]) - self.image.image_base
-        # With lz4 an entry also holds the end of the picture's block.
-        entry_size = 24 if self.compression == "lz4" else 16
-        entries = self.image.read(table_rva, entry_size * len(names))
+        entries = self.image.read(table_rva, 16 * len(names))
         for index, name in enumerate(names):
-            width, height, pixels = struct.unpack_from("<IIQ", entries, entry_size * index)
+            width, height, pixels = struct.unpack_from("<IIQ", entries, 16 * index)
             symbol = self.symbol(name)
             with self.subTest(entry=index):
                 self.assertEqual((width, height), picture_size(name, self.size))
                 self.assertEqual(pixels, self.address(symbol + "start"))
-                if self.compression == "lz4":
-                    block_end = struct.unpack_from("<Q", entries, entry_size * index + 16)[0]
-                    self.assertEqual(block_end, self.address(symbol + "end"))
-                else:
+                if self.compression == "none":
                     self.assertEqual(width * height * 4, self.address(symbol + "size"))
 
     def test_slide_table_points_at_the_slides_in_order(self):

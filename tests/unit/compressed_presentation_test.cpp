@@ -1,4 +1,5 @@
-// The real entry point of an image built with PICTURE_COMPRESSION=lz4:
+// The real entry point under the options of an image built with
+// PICTURE_COMPRESSION=lz4:
 // every picture is decoded from its block before it is drawn, 1:1 and
 // scaled alike, and a block that does not decode is not drawn: the screen
 // keeps what it showed, and the talk goes on to the next picture.
@@ -18,7 +19,9 @@ using steps = std::vector<std::pair<CHAR16, int>>;
 // Runs the keys, then q, and checks the screen at each key: slide 0 first,
 // then each step's picture (or, for -1, nothing new) over what was there.
 void expect_screens(scale_mode scale, screen_geometry geometry, const steps &keys) {
-    const options_for_test options({scale, 0});
+    image_options compressed{scale, 0};
+    compressed.compressed = &fake_lz4_pictures;
+    const options_for_test options(compressed);
     fake_firmware firmware(geometry);
     std::vector<scripted_read> script;
     for (const auto &step : keys) script.push_back(key(step.first));

@@ -4,31 +4,15 @@
 
 #include "img.h"
 
-#if PICTURE_LZ4
-// Built for a viewer that decodes LZ4 blocks: the link names hold each
-// picture as a block of literals only (a token, its length bytes, the raw
-// pixels), whose length is known from the size alone, so the end symbol
-// is set in assembly; the raw pixels, for the tests' own use, lie apart.
+// Definitions under the link names the slide table and the viewer refer
+// to, one for each picture of the build's list, and apart from them the
+// same picture as a block of literals only (a token, its length bytes,
+// the raw pixels), whose length is known from the size alone.
 #define BLOCK_BYTES(width, height) \
     ((width) * (height) * 4 + 2 + ((width) * (height) * 4 - 15) / 255)
-#define TEXT(x) #x
-#define STRING(x) TEXT(x)
-#define PICTURE(name, width, height)                                                       \
-    uint8_t PICTURE_START(name)[BLOCK_BYTES(width, height)];                               \
-    uint8_t raw_##name[width * height * 4];                                                \
-    asm(".globl " STRING(PICTURE_END(name)) "\n.set " STRING(PICTURE_END(name)) ", "        \
-        STRING(PICTURE_START(name)) " + " STRING(BLOCK_BYTES(width, height)));
-#define RAW(name) raw_##name
-
-// The viewer's decode buffer, as the build sizes it: the largest picture.
-alignas(16) uint8_t picture_buffer[640 * 480 * 4];
-const size_t picture_buffer_size = sizeof picture_buffer;
-#else
-// Definitions under the link names the slide table and the viewer refer
-// to, one for each picture of the build's list.
-#define PICTURE(name, width, height) uint8_t PICTURE_START(name)[width * height * 4];
-#define RAW(name) PICTURE_START(name)
-#endif
+#define PICTURE(name, width, height)                   \
+    uint8_t PICTURE_START(name)[width * height * 4];   \
+    uint8_t block_##name[BLOCK_BYTES(width, height)];
 extern "C" {
 #define SLIDE PICTURE
 #define LISTING PICTURE
@@ -39,30 +23,30 @@ namespace {
 
 // Slides in order, then the listings: the numbering of fake_pictures.h.
 const picture_info pictures[] = {
-#define SLIDE(name, width, height) {width, height, RAW(name)},
-#define LISTING(name, width, height) {width, height, RAW(name)},
+#define SLIDE(name, width, height) {width, height, PICTURE_START(name)},
+#define LISTING SLIDE
 #include "pictures.inc"
 };
 static_assert(sizeof pictures / sizeof pictures[0] == picture_count, "one entry a picture");
 
-#if PICTURE_LZ4
-uint8_t *const blocks[] = {
-#define SLIDE(name, width, height) PICTURE_START(name),
-#define LISTING(name, width, height) PICTURE_START(name),
+const picture_block blocks[] = {
+#define SLIDE(name, width, height) {block_##name, block_##name + BLOCK_BYTES(width, height)},
+#define LISTING SLIDE
 #include "pictures.inc"
 };
+
+alignas(16) uint8_t decode_buffer[640 * 480 * 4];
 
 // A block of literals only holding the picture's raw bytes.
 void store_block(int number) {
     const size_t size = (size_t)pictures[number].width * pictures[number].height * 4;
-    uint8_t *out = blocks[number];
+    uint8_t *out = const_cast<uint8_t *>(blocks[number].start);
     *out++ = 0xF0;
     size_t extra = size - 15;
     for (; extra >= 255; extra -= 255) *out++ = 255;
     *out++ = (uint8_t)extra;
     memcpy(out, pictures[number].pixels, size);
 }
-#endif
 
 bool fill_all() {
     for (int number = 0; number < picture_count; ++number) {
@@ -73,9 +57,7 @@ bool fill_all() {
                 memcpy(out, &value, 4);
                 out += 4;
             }
-#if PICTURE_LZ4
         store_block(number);
-#endif
     }
     return true;
 }
@@ -94,6 +76,6 @@ uint32_t fake_pixel(int number, uint32_t x, uint32_t y) {
 
 picture_info fake_picture(int number) { return pictures[number]; }
 
-#if PICTURE_LZ4
-uint8_t *fake_block(int number) { return blocks[number]; }
-#endif
+const compressed_pictures fake_lz4_pictures = {blocks, decode_buffer, sizeof decode_buffer};
+
+uint8_t *fake_block(int number) { return const_cast<uint8_t *>(blocks[number].start); }

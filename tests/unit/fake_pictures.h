@@ -8,6 +8,7 @@
 #include <stdint.h>
 
 #include "img.h"
+#include "options.h"
 
 // Pictures are numbered 0..last_slide for the slides of the default deck,
 // then the two listings drawn by the keys 1 and 2: the build's list.
@@ -26,12 +27,14 @@ struct picture_info {
     const uint8_t *pixels;
 };
 
-// In the tests of a viewer that decodes LZ4 blocks, `pixels` are the raw
-// pixels, and the picture's block under its link name is fake_block.
+// The raw pixels the picture's link name holds.
 picture_info fake_picture(int number);
-#if PICTURE_LZ4
+
+// The same pictures stored as LZ4 blocks, for the tests of an image built
+// with PICTURE_COMPRESSION=lz4: the record its options point to, and the
+// first byte of picture NUMBER's block, for a test to corrupt.
+extern const compressed_pictures fake_lz4_pictures;
 uint8_t *fake_block(int number);
-#endif
 
 // The pixel the fake picture holds at (x, y), as the 32-bit value of its
 // four BGRA bytes read little-endian.
