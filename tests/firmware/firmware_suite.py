@@ -83,8 +83,8 @@ class Deck:
     def __init__(self, folder, shown=None):
         def picture(label, name):
             return Picture("%s (%s)" % (label, name), os.path.join(folder, name + ".bgra"),
-                           *picture_size(name))
-        self.count = count_slides(folder)
+                           *picture_size(name, (WIDTH, HEIGHT)))
+        self.count = count_slides(folder, (WIDTH, HEIGHT), compression="lz4")
         indices = range(self.count) if shown is None else sorted(set(shown))
         self.slides = {i: picture("slide %d" % i, slide_name(i + 1)) for i in indices}
         self.listings = [picture("listing %d" % i, name) for i, name in enumerate(LISTING_NAMES)]
@@ -179,23 +179,49 @@ def outside_mismatch(screen, reference):
     return (count, "x %d-%d, y %d-%d" % (box[0], box[2], box[1], box[3])) if count else None
 
 
+def use_slide_size(size):
+    """Sets the slide size the checks assume: the default deck's 640x480,
+    unless a script boots a deck of another size."""
+    global WIDTH, HEIGHT
+    WIDTH, HEIGHT = size
+
+
+def overlaps(screen_length, slide_length):
+    """For each screen position d of a reduction from slide_length to
+    screen_length: the slide positions s it covers and their weights, the
+    overlap of [d slide_length, (d + 1) slide_length) with
+    [s screen_length, (s + 1) screen_length)."""
+    spans = []
+    for d in range(screen_length):
+        begin, end = d * slide_length, (d + 1) * slide_length
+        spans.append([(s, min(end, (s + 1) * screen_length) - max(begin, s * screen_length))
+                      for s in range(begin // screen_length, (end - 1) // screen_length + 1)])
+    return spans
+
+
 class ScaledScreen:
     """The whole screen an image built with SLIDE_SCALE=whole or fill must
-    show on a mode, from the rules: the 640x480 area as a centred
-    rectangle (the largest whole factor, or the largest 4:3 rectangle),
-    each pixel the picture pixel whose centre is nearest, black around."""
+    show on a mode, from the rules (src/scale.cpp's opening comment): the
+    slide as a centred rectangle (the largest whole factor, else the
+    largest rectangle of the slide's shape), each pixel the picture pixel
+    whose centre is nearest when enlarging, the exact mean of the area it
+    covers when reducing, black around."""
 
     def __init__(self, scale, width, height):
-        if scale == "whole":
-            factor = min(width // WIDTH, height // HEIGHT)
+        factor = min(width // WIDTH, height // HEIGHT) if scale == "whole" else 0
+        if factor:
             area_width, area_height = WIDTH * factor, HEIGHT * factor
-        elif width * 3 >= height * 4:
-            area_width, area_height = height * 4 // 3, height
+        elif width * HEIGHT >= height * WIDTH:
+            area_width, area_height = height * WIDTH // HEIGHT, height
         else:
-            area_width, area_height = width, width * 3 // 4
+            area_width, area_height = width, width * HEIGHT // WIDTH
         self.width, self.height = width, height
         self.left, self.top = (width - area_width) // 2, (height - area_height) // 2
         self.area_width, self.area_height = area_width, area_height
+        self.reducing = area_width < WIDTH
+        if self.reducing:
+            self.column_spans = overlaps(area_width, WIDTH)
+            self.row_spans = overlaps(area_height, HEIGHT)
         self.columns = [(2 * x + 1) * WIDTH // (2 * area_width) for x in range(area_width)]
         self.row_sources = [(2 * y + 1) * HEIGHT // (2 * area_height)
                             for y in range(area_height)]
@@ -207,6 +233,35 @@ class ScaledScreen:
             self.scaled_rows[row] = b"".join(row[3 * x:3 * x + 3] for x in self.columns)
         return self.scaled_rows[row]
 
+    def reduced_rows(self, rows):
+        """The area's rows of a reduction: each colour byte the weighted sum
+        over the slide, rounded to nearest, computed as whole numbers with
+        the three colours in 32-bit lanes of one integer."""
+        def packed(row):
+            return [row[x] | row[x + 1] << 32 | row[x + 2] << 64 for x in range(0, len(row), 3)]
+
+        column_sums = {}
+        for row in rows:
+            if row not in column_sums:
+                pixels = packed(row)
+                column_sums[row] = [sum(w * pixels[x] for x, w in span)
+                                    for span in self.column_spans]
+        total = WIDTH * HEIGHT
+        lane = (1 << 32) - 1
+        out = []
+        for span in self.row_spans:
+            sums = [0] * self.area_width
+            for y, w in span:
+                for x, value in enumerate(column_sums[rows[y]]):
+                    sums[x] += w * value
+            line = bytearray(self.area_width * 3)
+            for x, value in enumerate(sums):
+                for channel in range(3):
+                    line[3 * x + channel] = (2 * (value >> 32 * channel & lane) + total) // \
+                        (2 * total)
+            out.append(bytes(line))
+        return out
+
     def screen(self, view):
         """The screen's RGB bytes, rows top to bottom, as a screendump has them."""
         key = tuple(view.rows)
@@ -214,9 +269,10 @@ class ScaledScreen:
             black_row = bytes(self.width * 3)
             left = bytes(self.left * 3)
             right = bytes((self.width - self.left - self.area_width) * 3)
-            middle = [left + self.scaled_row(view.rows[y]) + right for y in self.row_sources]
+            area = self.reduced_rows(view.rows) if self.reducing else \
+                [self.scaled_row(view.rows[y]) for y in self.row_sources]
             self.screens[key] = b"".join(
-                [black_row] * self.top + middle
+                [black_row] * self.top + [left + row + right for row in area]
                 + [black_row] * (self.height - self.top - self.area_height))
         return self.screens[key]
 

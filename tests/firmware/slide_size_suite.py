@@ -1,0 +1,98 @@
+#!/usr/bin/python3
+"""Slides of 1920x1080 on real firmware. A generated deck is built in a
+folder of its own with SLIDE_SIZE=1920x1080, SLIDE_SCALE=fill and
+SCREEN_MODE=slide (its pictures so stored as LZ4 blocks), and booted:
+
+- on OVMF from its default 1280x800: the image sets the listed 1920x1080
+  mode, and every slide and listing fills the screen 1:1;
+- its twin with SCREEN_MODE=keep (scaled/fill/) on OVMF at 1280x720: each
+  slide reduced by area averaging into the whole screen;
+- the same twin on AAVMF's ramfb (800x600): reduced, with a black border.
+
+Every screen is compared pixel for pixel with what the rules give.
+
+    slide_size_suite.py WORK_FOLDER --artifacts DIR
+"""
+import argparse
+import os
+import sys
+import time
+from concurrent.futures import ThreadPoolExecutor
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(HERE, "..", "build"))
+from deck_builds import DeckBuild, make_deck, run  # noqa: E402
+from firmware_suite import Deck, Session, boot, say, use_slide_size  # noqa: E402
+
+SIZE = (1920, 1080)
+SLIDE_COUNT = 12
+
+
+def native(s):
+    """The mode of the slide's size: the slide is the screen."""
+    d = s.suite.deck
+    s.first_slide()
+    s.press("j", d.view(1))
+    s.press("l", d.view(d.count - 1))
+    s.press("1", d.view(d.count - 1, 0))
+    s.quit()
+
+
+def reduced(s):
+    """A mode smaller than the slide: the first slide and the next, reduced."""
+    s.first_slide()
+    s.press("j", s.suite.deck.view(1))
+
+
+class SlideSizeSuite:
+    """What a Session needs of its suite, for the 1920x1080 build."""
+
+    def __init__(self, build, pictures, artifacts, accel):
+        self.disk = build.disk
+        self.variant_disks = {"screen-slide": build.disk}
+        self.scaled_disks = {"fill": os.path.join(build.folder, "scaled", "fill", "bootdisk.img")}
+        self.marker_disks = {}
+        self.artifacts = artifacts
+        self.deck = Deck(pictures)
+        self.accel = accel
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
+    parser.add_argument("work", help="folder for the generated deck and its build")
+    parser.add_argument("--artifacts", required=True, help="folder for failure screenshots")
+    args = parser.parse_args()
+    for arch in ("x64", "aa64"):
+        problem = boot.missing_packages(arch=arch)
+        if problem:
+            sys.exit(problem)
+
+    started = time.monotonic()
+    work = os.path.abspath(args.work)
+    pictures = make_deck(os.path.join(work, "1920x1080-pictures"), SLIDE_COUNT, size=SIZE)
+    build = DeckBuild(os.path.join(work, "1920x1080"))
+    build.configure(pictures, "-DSLIDE_SIZE=1920x1080", "-DSLIDE_SCALE=fill",
+                    "-DSCREEN_MODE=slide", "-UPICTURE_COMPRESSION")
+    run(["cmake", "--build", build.folder, "--target", "efi_image", "scaled_images"])
+    use_slide_size(SIZE)
+    suite = SlideSizeSuite(build, pictures, args.artifacts,
+                           "kvm" if boot.kvm_works() else "tcg")
+    sessions = [
+        (Session(suite, "slide-mode-1920x1080", scale="screen-slide"), native),
+        (Session(suite, "keep-1280x720", mode=(1280, 720), scale="fill"), reduced),
+        (Session(suite, "aavmf-ramfb-1920x1080", mode=(800, 600), scale="fill", arch="aa64"),
+         reduced),
+    ]
+    say("built in %.0f s; booting %d sessions" % (time.monotonic() - started, len(sessions)))
+    with ThreadPoolExecutor(max_workers=2) as pool:
+        results = list(pool.map(lambda entry: entry[0].run(entry[1]), sessions))
+    for (session, _), passed in zip(sessions, results):
+        say("  %-4s %-24s first slide %s s after QEMU started" % (
+            "pass" if passed else "FAIL", session.name,
+            "%.1f" % session.boot_seconds if session.boot_seconds else "-"))
+    say("slide size: %.0f s wall time" % (time.monotonic() - started))
+    return 0 if all(results) else 1
+
+
+if __name__ == "__main__":
+    sys.exit(main())
