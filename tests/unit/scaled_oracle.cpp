@@ -64,7 +64,8 @@ uint32_t area_mean(oracle_picture picture, uint32_t slide_width, uint32_t slide_
             const uint64_t wx = overlap((uint64_t)sx * area.width, area.width,
                                         (uint64_t)dx * slide_width, slide_width);
             const uint32_t pixel = picture.pixels[(size_t)sy * picture.width + sx];
-            for (int byte = 0; byte < 4; ++byte) sums[byte] += wx * wy * (pixel >> (8 * byte) & 0xFF);
+            for (int byte = 0; byte < 4; ++byte)
+                sums[byte] += wx * wy * (pixel >> (8 * byte) & 0xFF);
         }
     }
     const uint64_t total = (uint64_t)slide_width * slide_height;
