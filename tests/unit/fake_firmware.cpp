@@ -232,10 +232,14 @@ uint32_t fake_firmware::screen_pixel(uint32_t x, uint32_t y) const {
 }
 
 std::vector<uint32_t> fake_firmware::screen() const {
-    std::vector<uint32_t> pixels;
-    pixels.reserve((size_t)info.HorizontalResolution * info.VerticalResolution);
-    for (uint32_t y = 0; y < info.VerticalResolution; ++y)
-        for (uint32_t x = 0; x < info.HorizontalResolution; ++x)
-            pixels.push_back(screen_pixel(x, y));
+    const uint32_t width = info.HorizontalResolution, height = info.VerticalResolution;
+    std::vector<uint32_t> pixels((size_t)width * height);
+    const bool bgr = stores_bgr(*this);
+    for (uint32_t y = 0; y < height; ++y) {
+        const uint32_t *row = video.data() + (size_t)y * pitch();
+        uint32_t *out = pixels.data() + (size_t)y * width;
+        for (uint32_t x = 0; x < width; ++x)
+            out[x] = bgr || row[x] == untouched ? row[x] : swap_red_blue(row[x]);
+    }
     return pixels;
 }

@@ -64,7 +64,8 @@ uint32_t area_mean(oracle_picture picture, uint32_t slide_width, uint32_t slide_
             const uint64_t wx = overlap((uint64_t)sx * area.width, area.width,
                                         (uint64_t)dx * slide_width, slide_width);
             const uint32_t pixel = picture.pixels[(size_t)sy * picture.width + sx];
-            for (int byte = 0; byte < 4; ++byte) sums[byte] += wx * wy * (pixel >> (8 * byte) & 0xFF);
+            for (int byte = 0; byte < 4; ++byte)
+                sums[byte] += wx * wy * (pixel >> (8 * byte) & 0xFF);
         }
     }
     const uint64_t total = (uint64_t)slide_width * slide_height;
@@ -88,6 +89,11 @@ void paint_scaled(expected_screen &screen, scale_mode scale, uint32_t slide_widt
         return;
     }
     const bool reducing = area.width < slide_width;
+    // Enlarging: the nearest picture column of each screen column.
+    std::vector<uint32_t> nearest_column(area.width);
+    for (uint32_t dx = 0; dx < area.width; ++dx)
+        nearest_column[dx] =
+            (uint32_t)((2 * (uint64_t)dx + 1) * slide_width / (2 * (uint64_t)area.width));
     for (uint32_t dy = 0; dy < area.height; ++dy) {
         for (uint32_t dx = 0; dx < area.width; ++dx) {
             uint32_t &out = screen.pixels[(size_t)(area.top + dy) * screen.width + area.left + dx];
@@ -101,8 +107,7 @@ void paint_scaled(expected_screen &screen, scale_mode scale, uint32_t slide_widt
             }
             const uint32_t sy =
                 (uint32_t)((2 * (uint64_t)dy + 1) * slide_height / (2 * (uint64_t)area.height));
-            const uint32_t sx =
-                (uint32_t)((2 * (uint64_t)dx + 1) * slide_width / (2 * (uint64_t)area.width));
+            const uint32_t sx = nearest_column[dx];
             if (sx < picture.width && sy < picture.height)
                 out = picture.pixels[(size_t)sy * picture.width + sx];
         }

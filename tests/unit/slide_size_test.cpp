@@ -26,13 +26,14 @@ struct mode_case {
 
 struct slide_case {
     size_case slide;
-    // Equal to the slide, larger, smaller, and one with padded rows.
+    // Equal to the slide, larger (twice as large for 1280x720), smaller,
+    // and one with padded rows.
     mode_case modes[4];
 };
 
 const slide_case cases[] = {
     {{640, 480}, {{640, 480, 0}, {1366, 768, 0}, {400, 300, 0}, {1024, 768, 1040}}},
-    {{1280, 720}, {{1280, 720, 0}, {1920, 1200, 0}, {1024, 768, 0}, {800, 600, 808}}},
+    {{1280, 720}, {{1280, 720, 0}, {2560, 1600, 0}, {1024, 768, 0}, {800, 600, 808}}},
     {{1920, 1080}, {{1920, 1080, 0}, {2560, 1600, 0}, {1280, 720, 0}, {1366, 768, 1376}}},
     {{1024, 768}, {{1024, 768, 0}, {1920, 1080, 0}, {800, 600, 0}, {1280, 800, 1288}}},
 };
