@@ -72,12 +72,19 @@ endfunction()
 # boot_disk(DISK IMAGE... [CERTIFICATE DER]): a GPT disk image whose EFI
 # system partition holds each IMAGE under the removable-media name of its
 # machine (EFI/BOOT/BOOTX64.EFI, EFI/BOOT/BOOTAA64.EFI), and the DER
-# certificate as EFI/KEYS/SLIDESDB.CER, when given.
+# certificate as EFI/KEYS/SLIDESDB.CER, when given. With SHIM SHIM
+# MOKMANAGER, EFI/BOOT/BOOTX64.EFI is that shim, MOKMANAGER beside it as
+# mmx64.efi, and the x86-64 IMAGE is grubx64.efi, the name shim starts.
 function(boot_disk disk)
-    cmake_parse_arguments(PARSE_ARGV 1 disk "" CERTIFICATE "")
+    cmake_parse_arguments(PARSE_ARGV 1 disk "" CERTIFICATE "SHIM")
     set(images ${disk_UNPARSED_ARGUMENTS})
     list(POP_FRONT images first)
     set(extra)
+    if(disk_SHIM)
+        list(GET disk_SHIM 0 shim)
+        list(GET disk_SHIM 1 mok_manager)
+        set(extra --shim ${shim} ${mok_manager})
+    endif()
     foreach(image ${images})
         list(APPEND extra --add ${image})
     endforeach()
@@ -86,7 +93,7 @@ function(boot_disk disk)
         OUTPUT ${disk}
         COMMAND ${PROJECT_SOURCE_DIR}/tools/make-disk-image ${extra} ${first} ${disk}
                 ${disk_CERTIFICATE}
-        DEPENDS ${first} ${images} ${disk_CERTIFICATE} ${PROJECT_SOURCE_DIR}/tools/make-disk-image
+        DEPENDS ${first} ${images} ${disk_CERTIFICATE} ${disk_SHIM} ${PROJECT_SOURCE_DIR}/tools/make-disk-image
         COMMENT "Making the boot disk ${name}"
         VERBATIM)
 endfunction()
