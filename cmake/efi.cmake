@@ -52,19 +52,23 @@ function(efi_object arch source object)
         VERBATIM)
 endfunction()
 
-# efi_application(ARCH IMAGE MAP OBJECT...): links the objects into the EFI
-# application IMAGE for ARCH, entry point efi_main, with the linker's map in
-# MAP. The firmware relocates the image, so it keeps its relocations (no
-# /fixed); /Brepro leaves out the time stamp, so the same sources give the
-# same bytes. A temporary name until the link succeeds.
+# efi_application(ARCH IMAGE MAP OBJECT... [LINK_FLAGS FLAG...]): links the
+# objects into the EFI application IMAGE for ARCH, entry point efi_main,
+# with the linker's map in MAP and any further linker flags given. The
+# firmware relocates the image, so it keeps its relocations (no /fixed);
+# /Brepro leaves out the time stamp, so the same sources give the same
+# bytes. A temporary name until the link succeeds.
 function(efi_application arch image map)
+    cmake_parse_arguments(PARSE_ARGV 3 link "" "" LINK_FLAGS)
+    set(objects ${link_UNPARSED_ARGUMENTS})
     get_filename_component(name ${image} NAME)
     add_custom_command(
         OUTPUT ${image} ${map}
         COMMAND ${EFI_LLD_LINK} /nologo ${EFI_LINK_FLAGS_${arch}} /subsystem:efi_application
-                /entry:efi_main /nodefaultlib /Brepro /map:${map} /out:${image}.tmp ${ARGN}
+                /entry:efi_main /nodefaultlib /Brepro ${link_LINK_FLAGS} /map:${map}
+                /out:${image}.tmp ${objects}
         COMMAND ${CMAKE_COMMAND} -E rename ${image}.tmp ${image}
-        DEPENDS ${ARGN}
+        DEPENDS ${objects}
         COMMENT "Linking ${name}"
         VERBATIM)
 endfunction()

@@ -42,7 +42,13 @@ function(sbat_image arch folder name)
         DEPENDS ${PROJECT_SOURCE_DIR}/src/sbat.S
         COMMENT "Assembling the SBAT section (${arch})"
         VERBATIM)
-    efi_application(${arch} ${folder}/${name}.sbat.EFI ${folder}/${name}.sbat.map ${ARGN} ${object})
+    # Zeroed data in a section of its own, marked uninitialized, instead of
+    # lld-link's default merge into .data, which leaves .data with no bytes
+    # in the file and not marked so: shim refuses such a section ("Section 2
+    # is inside image headers"). lld-link warns that it overrides its
+    # default merge.
+    efi_application(${arch} ${folder}/${name}.sbat.EFI ${folder}/${name}.sbat.map ${ARGN} ${object}
+                    LINK_FLAGS /merge:.bss=.bss)
 endfunction()
 
 # The arguments that hand a passphrase file to tools/sign-efi, if any.

@@ -33,6 +33,7 @@ IMAGE_DIRECTORY_ENTRY_IMPORT = 1
 IMAGE_DIRECTORY_ENTRY_BASERELOC = 5
 IMAGE_DIRECTORY_ENTRY_DELAY_IMPORT = 13
 IMAGE_FILE_RELOCS_STRIPPED = 0x0001
+IMAGE_SCN_CNT_UNINITIALIZED_DATA = 0x00000080
 IMAGE_SCN_MEM_EXECUTE = 0x20000000
 IMAGE_SCN_MEM_WRITE = 0x80000000
 IMAGE_DLLCHARACTERISTICS_NX_COMPAT = 0x0100
@@ -69,6 +70,7 @@ class PeImage:
         self.entry_rva = struct.unpack_from("<I", data, optional + 16)[0]
         self.image_base = struct.unpack_from("<Q", data, optional + 24)[0]
         self.section_alignment = struct.unpack_from("<I", data, optional + 32)[0]
+        self.headers_size = struct.unpack_from("<I", data, optional + 60)[0]
         self.subsystem, self.dll_characteristics = struct.unpack_from("<HH", data, optional + 68)
         directory_count = struct.unpack_from("<I", data, optional + 108)[0]
         self.directories = [struct.unpack_from("<II", data, optional + 112 + 8 * i)
@@ -168,6 +170,18 @@ class BuiltImage(unittest.TestCase):
         self.assertEqual(self.image.data[raw_offset:raw_offset + virtual_size], SBAT_TEXT)
         self.assertFalse(flags & (IMAGE_SCN_MEM_WRITE | IMAGE_SCN_MEM_EXECUTE),
                          ".sbat is not read-only data")
+
+    def test_shim_loads_every_section(self):
+        """Shim's loader takes a section's bytes from the file unless it is
+        marked uninitialized, and refuses one whose bytes would lie in the
+        headers (lld-link's .data holding only zeroed data has none)."""
+        if not self.signed:
+            self.skipTest("only a signed image is started by shim")
+        for name, _, _, raw_offset, _, flags in self.image.sections:
+            with self.subTest(section=name):
+                self.assertTrue(flags & IMAGE_SCN_CNT_UNINITIALIZED_DATA
+                                or raw_offset >= self.image.headers_size,
+                                "no bytes in the file and not marked uninitialized")
 
     def test_imports_nothing(self):
         for entry in (IMAGE_DIRECTORY_ENTRY_IMPORT, IMAGE_DIRECTORY_ENTRY_DELAY_IMPORT):
