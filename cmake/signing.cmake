@@ -9,6 +9,11 @@
 # tools/make-signing-key makes such a pair. A key protected by a passphrase
 # needs SIGNING_KEY_PASSPHRASE_FILE, a file whose first line is the
 # passphrase: the build never asks for one.
+#
+# The images signed are linked with an .sbat section (sbat_image). With
+# SECURE_BOOT_SHIM=ON the x86-64 image is started through Debian's
+# Microsoft-signed shim instead, the key enrolled in MokManager from the
+# disk (README, "Without the setup menu").
 
 set(SIGNING_KEY "" CACHE FILEPATH "Private key (PEM) to sign BOOTX64.EFI and BOOTAA64.EFI with for Secure Boot")
 set(SIGNING_CERT "" CACHE FILEPATH "Certificate (PEM) of SIGNING_KEY, put on the boot disk to enroll")
@@ -16,12 +21,13 @@ set(SIGNING_KEY_PASSPHRASE_FILE "" CACHE FILEPATH
     "File whose first line is the passphrase of SIGNING_KEY, when it has one")
 set(SIGN_EFI ${PROJECT_SOURCE_DIR}/tools/sign-efi)
 option(SECURE_BOOT_SHIM "Boot the x86-64 image through Debian's Microsoft-signed shim, the key enrolled by MokManager" OFF)
-# Where Debian's packages put shim and MokManager, signed by Microsoft.
+# Where Debian's packages put shim, signed by Microsoft, and MokManager,
+# signed by Debian with the key shim trusts.
 set(SHIM_FILE /usr/lib/shim/shimx64.efi.signed CACHE FILEPATH
     "Microsoft-signed shim for SECURE_BOOT_SHIM (Debian package shim-signed)")
 set(SHIM_PACKAGE shim-signed)
 set(MOK_MANAGER_FILE /usr/lib/shim/mmx64.efi.signed CACHE FILEPATH
-    "Microsoft-signed MokManager for SECURE_BOOT_SHIM (Debian package shim-helpers-amd64-signed)")
+    "MokManager for SECURE_BOOT_SHIM (Debian package shim-helpers-amd64-signed)")
 set(MOK_MANAGER_PACKAGE shim-helpers-amd64-signed)
 
 # sbat_image(ARCH FOLDER NAME OBJECT...): for the images of the build

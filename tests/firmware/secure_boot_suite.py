@@ -59,7 +59,7 @@ SHIM_CHANGED = ("SHIM-CHANGED", "shim-picture-changed.img")
 # verify: an unknown key, or a changed byte.
 SHIM_REFUSAL = "Verification failed: (0x1A) Security Violation"
 # Shim's and MokManager's screens on the way to enrolling the key from the
-# disk (README, "Secure Boot through shim"): the text that names the screen,
+# disk (README, "Without the setup menu"): the text that names the screen,
 # the last text it draws, and the keys that answer it.
 ENROLLMENT = [
     (SHIM_REFUSAL, "OK", ["ret"]),
