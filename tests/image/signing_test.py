@@ -2,8 +2,9 @@
 """Signing for Secure Boot as a presenter meets it: tools/make-signing-key,
 a build configured with SIGNING_KEY and SIGNING_CERT (and SECURE_BOOT_SHIM,
 the disk that boots through shim), and the bad inputs the build must
-refuse, naming the file, without ever asking for a passphrase. Each case configures (and some build) a build folder of their
-own, with the pictures of an already built tree.
+refuse, naming the file, without ever asking for a passphrase. Each case
+configures (and some build) a build folder of their own, with the pictures
+of an already built tree.
 
 usage: signing_test.py SOURCE_DIR BUILT_TREE
 """
