@@ -1,35 +1,89 @@
 #!/usr/bin/python3
 """What Secure Boot costs at boot, in one run, one machine at a time and the
 set-ups taking turns, so that the load of the machine falls on each alike:
-QEMU's start to the first slide, and the boot manager's load of the image
+QEMU's start to the first slide, the boot manager's load of what it starts
 (from its "loading" line to its "starting" line, which includes checking
-the signature), for
+the signature), and from that start to the first slide, for
 
     the unsigned image on the usual firmware,
     the signed image on the usual firmware,
-    the signed image with Secure Boot enforced (OVMF's SMM build).
+    the signed image with Secure Boot enforced (OVMF's SMM build, the
+        certificate in db),
+    the shim disk with Secure Boot enforced and Microsoft's keys, the key
+        enrolled in MokManager beforehand (the firmware loads shim, shim
+        loads and checks the image: its time is in "start to first slide").
 
-Prints figures; checks nothing (tests/firmware/secure_boot_suite.py does).
+The key is enrolled once, on a fresh copy of Microsoft's store, by the
+steps of the firmware suite (tests/firmware/secure_boot_suite.py --shim);
+each timed boot starts from a copy of that enrolled store. Prints figures;
+checks nothing.
 
     bench/secure_boot_timing.py --disks build/tests/firmware/secure-boot \\
         --pictures build/bgra [--boots 3]
 """
 import argparse
 import os
+import shutil
 import statistics
 import sys
+import tempfile
+import types
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "tools"))
 sys.path.insert(0, os.path.join(HERE, "..", "tests", "firmware"))
 sys.path.insert(0, HERE)
 import boot  # noqa: E402
+import secure_boot_suite  # noqa: E402
 from firmware_suite import Deck  # noqa: E402
 from firmware_timing import BOOT_POLL, LOADING, STARTING, shows, wait_until  # noqa: E402
 
-SETUPS = [("unsigned image, Secure Boot off", "unsigned.img", False),
-          ("signed image, Secure Boot off", "signed.img", False),
-          ("signed image, Secure Boot on", "signed.img", True)]
+# (label, disk, firmware: "off", "db" or "shim")
+SETUPS = [("unsigned image, Secure Boot off", "unsigned.img", "off"),
+          ("signed image, Secure Boot off", "signed.img", "off"),
+          ("signed image, Secure Boot on (db)", "signed.img", "db"),
+          ("shim, key enrolled (MOK)", "shim.img", "shim")]
+
+
+def enrolled_store(args, deck, accel, folder):
+    """A copy of Microsoft's store with the key enrolled from shim.img in
+    MokManager, as the firmware suite does it; its path."""
+    suite = types.SimpleNamespace(disks=args.disks, disk=None, deck=deck, accel=accel,
+                                  artifacts=os.path.join(folder, "failures"),
+                                  vars_file=os.path.join(folder, "enrolled.fd"))
+    shutil.copyfile(boot.OVMF_MS_VARS, suite.vars_file)
+
+    def enroll(s):
+        secure_boot_suite.follow_screens(s, secure_boot_suite.ENROLLMENT)
+        secure_boot_suite.watch(s, None, refusal=secure_boot_suite.SHIM_REFUSAL)
+
+    session = secure_boot_suite.ShimSession(suite, "enroll", [secure_boot_suite.SHIM])
+    if not session.run(enroll):
+        sys.exit("the key could not be enrolled in MokManager (see %s)" % suite.artifacts)
+    return suite.vars_file
+
+
+def timed_boot(disk, firmware, accel, first_slide, enrolled, folder):
+    """One boot: QEMU start to first slide, loading to starting, starting to
+    first slide (None where a line is missing)."""
+    options = {"db": dict(secure_boot=True), "off": {}}.get(firmware)
+    if options is None:
+        store = os.path.join(folder, "boot.fd")
+        shutil.copyfile(enrolled, store)
+        options = dict(microsoft_keys=True, vars_file=store)
+    with boot.Machine(disk, accel=accel, **options) as machine:
+        seconds, marks = wait_until(machine, first_slide, machine.started_at, BOOT_POLL)
+    load = marks[STARTING] - marks[LOADING] if LOADING in marks and STARTING in marks else None
+    start = seconds - (marks[STARTING] - machine.started_at) if STARTING in marks else None
+    return seconds, load, start
+
+
+def figures(values):
+    values = [value for value in values if value is not None]
+    if not values:
+        return "no figures"
+    return "median %.2f s (min %.2f, max %.2f, %d runs)" % (
+        statistics.median(values), min(values), max(values), len(values))
 
 
 def main():
@@ -38,35 +92,36 @@ def main():
     parser.add_argument("--pictures", required=True)
     parser.add_argument("--boots", type=int, default=3)
     args = parser.parse_args()
-    problem = boot.missing_packages(secure_boot=True)
+    problem = boot.missing_packages(secure_boot=True, microsoft_keys=True)
     if problem:
         sys.exit(problem)
-    first_slide = shows(Deck(args.pictures).view(0).rows)
+    deck = Deck(args.pictures)
+    first_slide = shows(deck.view(0).rows)
     accel = "kvm" if boot.kvm_works() else "tcg"
 
-    boots = {label: [] for label, _, _ in SETUPS}
-    loads = {label: [] for label, _, _ in SETUPS}
-    for _ in range(args.boots):
-        for label, disk, secure_boot in SETUPS:
-            with boot.Machine(os.path.join(args.disks, disk), accel=accel,
-                              secure_boot=secure_boot) as machine:
-                seconds, marks = wait_until(machine, first_slide, machine.started_at, BOOT_POLL)
-                boots[label].append(seconds)
-                if LOADING in marks and STARTING in marks:
-                    loads[label].append(marks[STARTING] - marks[LOADING])
-
-    def figures(values):
-        if not values:
-            return "no figures"
-        return "median %.2f s (min %.2f, max %.2f, %d runs)" % (
-            statistics.median(values), min(values), max(values), len(values))
+    folder = tempfile.mkdtemp(prefix="secure-boot-timing.")
+    try:
+        enrolled = enrolled_store(args, deck, accel, folder)
+        results = {label: [] for label, _, _ in SETUPS}
+        for _ in range(args.boots):
+            for label, disk, firmware in SETUPS:
+                results[label].append(timed_boot(os.path.join(args.disks, disk), firmware,
+                                                 accel, first_slide, enrolled, folder))
+    finally:
+        shutil.rmtree(folder, ignore_errors=True)
 
     print("OVMF under QEMU with %s, one machine at a time" % accel.upper())
     for label, _, _ in SETUPS:
-        print("  %-32s QEMU start to first slide: %s" % (label, figures(boots[label])))
-        print("  %-32s the image's load:          %s" % ("", figures(loads[label])))
-    off, on = (statistics.median(boots[SETUPS[i][0]]) for i in (1, 2))
-    print("  ratio Secure Boot on / off (signed image, to first slide): %.2f" % (on / off))
+        boots, loads, starts = zip(*results[label])
+        print("  %-34s QEMU start to first slide: %s" % (label, figures(boots)))
+        print("  %-34s loading to starting:       %s" % ("", figures(loads)))
+        print("  %-34s starting to first slide:   %s" % ("", figures(starts)))
+    median = {label: statistics.median(result[0] for result in results[label])
+              for label, _, _ in SETUPS}
+    print("  ratio Secure Boot on / off (signed image, to first slide): %.2f"
+          % (median[SETUPS[2][0]] / median[SETUPS[1][0]]))
+    print("  ratio shim (enrolled) / db-signed, both enforced, to first slide: %.2f"
+          % (median[SETUPS[3][0]] / median[SETUPS[2][0]]))
 
 
 if __name__ == "__main__":

@@ -52,19 +52,23 @@ function(efi_object arch source object)
         VERBATIM)
 endfunction()
 
-# efi_application(ARCH IMAGE MAP OBJECT...): links the objects into the EFI
-# application IMAGE for ARCH, entry point efi_main, with the linker's map in
-# MAP. The firmware relocates the image, so it keeps its relocations (no
-# /fixed); /Brepro leaves out the time stamp, so the same sources give the
-# same bytes. A temporary name until the link succeeds.
+# efi_application(ARCH IMAGE MAP OBJECT... [LINK_FLAGS FLAG...]): links the
+# objects into the EFI application IMAGE for ARCH, entry point efi_main,
+# with the linker's map in MAP and any further linker flags given. The
+# firmware relocates the image, so it keeps its relocations (no /fixed);
+# /Brepro leaves out the time stamp, so the same sources give the same
+# bytes. A temporary name until the link succeeds.
 function(efi_application arch image map)
+    cmake_parse_arguments(PARSE_ARGV 3 link "" "" LINK_FLAGS)
+    set(objects ${link_UNPARSED_ARGUMENTS})
     get_filename_component(name ${image} NAME)
     add_custom_command(
         OUTPUT ${image} ${map}
         COMMAND ${EFI_LLD_LINK} /nologo ${EFI_LINK_FLAGS_${arch}} /subsystem:efi_application
-                /entry:efi_main /nodefaultlib /Brepro /map:${map} /out:${image}.tmp ${ARGN}
+                /entry:efi_main /nodefaultlib /Brepro ${link_LINK_FLAGS} /map:${map}
+                /out:${image}.tmp ${objects}
         COMMAND ${CMAKE_COMMAND} -E rename ${image}.tmp ${image}
-        DEPENDS ${ARGN}
+        DEPENDS ${objects}
         COMMENT "Linking ${name}"
         VERBATIM)
 endfunction()
@@ -72,12 +76,19 @@ endfunction()
 # boot_disk(DISK IMAGE... [CERTIFICATE DER]): a GPT disk image whose EFI
 # system partition holds each IMAGE under the removable-media name of its
 # machine (EFI/BOOT/BOOTX64.EFI, EFI/BOOT/BOOTAA64.EFI), and the DER
-# certificate as EFI/KEYS/SLIDESDB.CER, when given.
+# certificate as EFI/KEYS/SLIDESDB.CER, when given. With SHIM SHIM
+# MOKMANAGER, EFI/BOOT/BOOTX64.EFI is that shim, MOKMANAGER beside it as
+# mmx64.efi, and the x86-64 IMAGE is grubx64.efi, the name shim starts.
 function(boot_disk disk)
-    cmake_parse_arguments(PARSE_ARGV 1 disk "" CERTIFICATE "")
+    cmake_parse_arguments(PARSE_ARGV 1 disk "" CERTIFICATE "SHIM")
     set(images ${disk_UNPARSED_ARGUMENTS})
     list(POP_FRONT images first)
     set(extra)
+    if(disk_SHIM)
+        list(GET disk_SHIM 0 shim)
+        list(GET disk_SHIM 1 mok_manager)
+        set(extra --shim ${shim} ${mok_manager})
+    endif()
     foreach(image ${images})
         list(APPEND extra --add ${image})
     endforeach()
@@ -86,7 +97,7 @@ function(boot_disk disk)
         OUTPUT ${disk}
         COMMAND ${PROJECT_SOURCE_DIR}/tools/make-disk-image ${extra} ${first} ${disk}
                 ${disk_CERTIFICATE}
-        DEPENDS ${first} ${images} ${disk_CERTIFICATE} ${PROJECT_SOURCE_DIR}/tools/make-disk-image
+        DEPENDS ${first} ${images} ${disk_CERTIFICATE} ${disk_SHIM} ${PROJECT_SOURCE_DIR}/tools/make-disk-image
         COMMENT "Making the boot disk ${name}"
         VERBATIM)
 endfunction()

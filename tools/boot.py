@@ -9,6 +9,8 @@ firmware tests drive.
     tools/boot.py DISK --virtio-gpu                  a display with no linear framebuffer
                                                      (--vga-size sets its mode too)
     tools/boot.py DISK --secure-boot                 Secure Boot enforced, Debian's test key in db
+    tools/boot.py DISK --secure-boot-shim            Secure Boot enforced, Microsoft's keys (a
+                                                     SECURE_BOOT_SHIM disk, to rehearse MokManager)
     tools/boot.py DISK --arch aa64                   an ARM64 machine (QEMU's virt board, AAVMF,
                                                      ramfb or with --virtio-gpu a virtio GPU,
                                                      USB keyboard)
@@ -40,6 +42,9 @@ OVMF_VARS = os.path.join(OVMF_DIR, "OVMF_VARS_4M.fd")
 # images signed with it boot, all others are refused.
 OVMF_SECURE_CODE = os.path.join(OVMF_DIR, "OVMF_CODE_4M.secboot.fd")
 OVMF_SECURE_VARS = os.path.join(OVMF_DIR, "OVMF_VARS_4M.snakeoil.fd")
+# The same firmware with Microsoft's keys in KEK and db, as on most PCs:
+# Debian's Microsoft-signed shim boots there (SECURE_BOOT_SHIM).
+OVMF_MS_VARS = os.path.join(OVMF_DIR, "OVMF_VARS_4M.ms.fd")
 SNAKEOIL_KEY = "/usr/share/ovmf/PkKek-1-snakeoil.key"
 SNAKEOIL_CERT = "/usr/share/ovmf/PkKek-1-snakeoil.pem"
 QEMU_MODULES = "/usr/lib/x86_64-linux-gnu/qemu"
@@ -49,15 +54,17 @@ AAVMF_DIR = "/usr/share/AAVMF"
 # removable-media file. board: QEMU's machine type and the options after
 # "accel=..."; code, store: the firmware and the variable store each run
 # starts from a copy of; secure: the Secure Boot pair of those, or None;
+# microsoft: the Secure Boot pair with Microsoft's keys enrolled, or None;
 # screen: the display device without --virtio-gpu (None: the standard VGA
 # adapter, sized by --vga-size); keyboard: the devices and options that
 # give the firmware keys; packages: the Debian packages of the emulator and
 # of the firmware; kvm: whether KVM is tried.
-Arch = collections.namedtuple("Arch", "qemu board cpu code store secure screen keyboard "
-                                      "packages kvm")
+Arch = collections.namedtuple("Arch", "qemu board cpu code store secure microsoft screen "
+                                      "keyboard packages kvm")
 MACHINES = {
     "x64": Arch(qemu="qemu-system-x86_64", board="q35", cpu=None,
                 code=OVMF_CODE, store=OVMF_VARS, secure=(OVMF_SECURE_CODE, OVMF_SECURE_VARS),
+                microsoft=(OVMF_SECURE_CODE, OVMF_MS_VARS),
                 screen=None, keyboard=(),  # the board's own PS/2 keyboard
                 packages=("qemu-system-x86", "ovmf"), kvm=True),
     # QEMU's virt board with Debian's build of the same firmware for it. A
@@ -69,7 +76,7 @@ MACHINES = {
     # a key before it boots.
     "aa64": Arch(qemu="qemu-system-aarch64", board="virt", cpu="cortex-a57",
                  code=os.path.join(AAVMF_DIR, "AAVMF_CODE.fd"),
-                 store=os.path.join(AAVMF_DIR, "AAVMF_VARS.fd"), secure=None,
+                 store=os.path.join(AAVMF_DIR, "AAVMF_VARS.fd"), secure=None, microsoft=None,
                  screen="ramfb", keyboard=("-device", "qemu-xhci", "-device", "usb-kbd",
                                            "-boot", "menu=on,splash-time=0"),
                  packages=("qemu-system-arm", "qemu-efi-aarch64"), kvm=False),
@@ -217,10 +224,11 @@ class Machine:
 
     def __init__(self, disk, *, vga_size=None, virtio_gpu=False, accel=None,
                  display="none", vnc_display=None, memory_mb=None, secure_boot=False,
-                 arch="x64", usb_keyboard=False):
+                 arch="x64", usb_keyboard=False, microsoft_keys=False, vars_file=None):
         if arch not in ARCHITECTURES:
             raise ValueError("arch must be one of %s" % ", ".join(ARCHITECTURES))
-        if secure_boot and MACHINES[arch].secure is None:
+        if (secure_boot and MACHINES[arch].secure is None
+                or microsoft_keys and MACHINES[arch].microsoft is None):
             raise ValueError("Secure Boot is set up for OVMF (x64) only")
         self.arch = arch
         self.disk = os.path.abspath(disk) if disk else None
@@ -231,8 +239,13 @@ class Machine:
         self.vnc_display = vnc_display
         # Enough for the image on the disk, unless given.
         self.memory_mb = memory_mb or (memory_for(self.disk) if self.disk else FIRMWARE_MEMORY_MB)
-        self.secure_boot = secure_boot
+        self.secure_boot = secure_boot or microsoft_keys
         self.usb_keyboard = usb_keyboard
+        # microsoft_keys: Secure Boot with Microsoft's keys instead of the
+        # test ones. vars_file: a variable store used in place (not a fresh
+        # copy), so what one run enrolls the next run still has.
+        self.microsoft_keys = microsoft_keys
+        self.vars_file = vars_file
         self.process = None
         self.qmp = None
         self.workdir = None
@@ -247,6 +260,10 @@ class Machine:
     def stderr_path(self):
         return os.path.join(self.workdir, "qemu.err")
 
+    @property
+    def vars_path(self):
+        return self.vars_file or os.path.join(self.workdir, "vars.fd")
+
     def command_line(self):
         machine = MACHINES[self.arch]
         command = [machine.qemu, "-nodefaults", "-no-user-config",
@@ -256,7 +273,7 @@ class Machine:
         command += [
             "-m", str(self.memory_mb),
             "-drive", "if=pflash,format=raw,readonly=on,file=" + self.firmware_files()[0],
-            "-drive", "if=pflash,format=raw,file=" + os.path.join(self.workdir, "vars.fd"),
+            "-drive", "if=pflash,format=raw,file=" + self.vars_path,
             "-nic", "none",
             "-serial", "file:" + self.serial_path,
             "-qmp", "unix:%s,server=on,wait=off" % os.path.join(self.workdir, "qmp.sock"),
@@ -298,7 +315,8 @@ class Machine:
         if self.accel is None:
             self.accel = "kvm" if MACHINES[self.arch].kvm and kvm_works() else "tcg"
         self.workdir = tempfile.mkdtemp(prefix="boot.")
-        shutil.copyfile(self.firmware_files()[1], os.path.join(self.workdir, "vars.fd"))
+        if not self.vars_file:
+            shutil.copyfile(self.firmware_files()[1], self.vars_path)
         command = self.command_line()
         if shutil.which("setpriv"):
             # QEMU dies with us, even when we are killed without a chance
@@ -318,6 +336,8 @@ class Machine:
     def firmware_files(self):
         """The firmware's code and the variable store it starts from."""
         machine = MACHINES[self.arch]
+        if self.microsoft_keys:
+            return machine.microsoft
         return machine.secure if self.secure_boot else (machine.code, machine.store)
 
     def __enter__(self):
@@ -425,7 +445,7 @@ def _vga_memory(width, height):
     return ",vgamem_mb=%d" % size_mb
 
 
-def missing_packages(secure_boot=False, arch="x64"):
+def missing_packages(secure_boot=False, arch="x64", microsoft_keys=False):
     """What is missing to run a machine, as a message; None when all is
     there."""
     machine = MACHINES[arch]
@@ -436,6 +456,8 @@ def missing_packages(secure_boot=False, arch="x64"):
     firmware = (machine.code, machine.store)
     if secure_boot:
         firmware += machine.secure + (SNAKEOIL_KEY, SNAKEOIL_CERT)
+    if microsoft_keys:
+        firmware += machine.microsoft
     for path in firmware:
         if not os.path.isfile(path):
             missing.append("%s (Debian package %s)" % (path, firmware_package))
@@ -505,13 +527,18 @@ def parse_arguments():
     parser.add_argument("--secure-boot", action="store_true",
                         help="Secure Boot enforced, with Debian's test certificate in db: only "
                              "images signed with %s boot" % SNAKEOIL_KEY)
+    parser.add_argument("--secure-boot-shim", action="store_true",
+                        help="Secure Boot enforced with Microsoft's keys (a fresh copy of %s): "
+                             "a SECURE_BOOT_SHIM disk boots through shim, to rehearse enrolling "
+                             "the key in MokManager" % OVMF_MS_VARS)
     parser.add_argument("--accel", choices=("auto", "kvm", "tcg"), default="auto")
     args = parser.parse_args()
     if not os.path.isfile(args.disk):
         parser.error("%s: no such file (build it first: cmake --build build)" % args.disk)
     machine = MACHINES[args.arch]
-    if args.secure_boot and machine.secure is None:
-        parser.error("--secure-boot is set up for --arch x64 (OVMF) only")
+    if (args.secure_boot and machine.secure is None
+            or args.secure_boot_shim and machine.microsoft is None):
+        parser.error("--secure-boot and --secure-boot-shim are set up for --arch x64 (OVMF) only")
     if args.vga_size and not args.virtio_gpu and machine.screen:
         parser.error("--vga-size on --arch %s needs --virtio-gpu (%s is 800x600)"
                      % (args.arch, machine.screen))
@@ -556,12 +583,13 @@ def echo_serial(machine):
 
 def main():
     args = parse_arguments()
-    problem = missing_packages(args.secure_boot, args.arch)
+    problem = missing_packages(args.secure_boot, args.arch, args.secure_boot_shim)
     if problem:
         sys.exit(problem)
     accel = None if args.accel == "auto" else args.accel
     machine = Machine(args.disk, vga_size=args.vga_size, virtio_gpu=args.virtio_gpu, accel=accel,
-                      secure_boot=args.secure_boot, arch=args.arch)
+                      secure_boot=args.secure_boot, arch=args.arch,
+                      microsoft_keys=args.secure_boot_shim)
     choose_display(machine, args.headless)
     # Ctrl-C or a kill ends QEMU with us.
     signal.signal(signal.SIGTERM, lambda *_: sys.exit(1))

@@ -16,7 +16,20 @@ The first three must each fail to load with "Access Denied", and no slide
 may appear before the firmware starts the fourth; that one must show the
 first slide, answer keys and return on q, as on the usual firmware.
 
-    secure_boot_suite.py --disks build/tests/firmware/secure-boot \\
+With --shim, the same firmware with Microsoft's keys instead (a fresh copy
+of Debian's OVMF_VARS_4M.ms.fd), and the disks that boot through Debian's
+shim, the image signed with a key the firmware does not know:
+
+    1. SHIM: shim refuses the image and offers MokManager; the session
+       follows its screens on the serial console, enrolls EFI/KEYS/
+       SLIDESDB.CER from the disk, reboots, and the first slide appears,
+       answers keys and returns on q.
+    2. On the same variable store, a second machine with SHIM-CHANGED (the
+       image with one picture byte changed after signing) before SHIM: shim
+       refuses the first, the firmware goes on to the second, which shows
+       the first slide (the key is still enrolled).
+
+    secure_boot_suite.py [--shim] --disks build/tests/firmware/secure-boot \\
         --pictures build/bgra --artifacts DIR
 
 Exit status 0 when the session passes, 1 otherwise.
@@ -24,8 +37,10 @@ Exit status 0 when the session passes, 1 otherwise.
 import argparse
 import os
 import re
+import shutil
 import subprocess
 import sys
+import tempfile
 import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -38,6 +53,37 @@ from firmware_suite import BOOT_TIMEOUT, POLL_INTERVAL, Deck, Session, StepFailu
 REFUSED = [("UNSIGNED", "unsigned.img"), ("PICTURE-CHANGED", "picture-changed.img"),
            ("OTHER-KEY", "other-key.img")]
 SIGNED = ("SIGNED", "signed.img")
+SHIM = ("SHIM", "shim.img")
+SHIM_CHANGED = ("SHIM-CHANGED", "shim-picture-changed.img")
+# What shim says on the serial console when the image it starts does not
+# verify: an unknown key, or a changed byte.
+SHIM_REFUSAL = "Verification failed: (0x1A) Security Violation"
+# Shim's and MokManager's screens on the way to enrolling the key from the
+# disk (README, "Without the setup menu"): the text that names the screen,
+# the last text it draws, and the keys that answer it.
+ENROLLMENT = [
+    (SHIM_REFUSAL, "OK", ["ret"]),
+    # The key must come within the 10-second countdown.
+    ("Press any key to perform MOK management", "Booting in", ["spc"]),
+    ("Perform MOK management", "Enroll hash from disk", ["down", "ret"]),  # Enroll key from disk
+    ("Select Key", "SLIDES", ["ret"]),  # the disk's volume, by its label
+    ("Select Key", "EFI/", ["ret"]),
+    ("Select Key", "KEYS/", ["down", "down", "ret"]),  # past ../ and BOOT/
+    ("Select Key", "SLIDESDB.CER", ["down", "ret"]),  # past ../
+    ("[Enroll MOK]", "Continue", ["down", "ret"]),  # past View key 0
+    ("Enroll the key(s)?", "Yes", ["down", "ret"]),  # past No
+    ("Perform MOK management", "Reboot", ["ret"]),
+]
+# The changed image: shim refuses it, MokManager's menu is left by
+# "Continue boot", shim refuses it once more and gives up.
+REFUSAL_SCREENS = [
+    (SHIM_REFUSAL, "OK", ["ret"]),
+    ("Press any key to perform MOK management", "Booting in", ["spc"]),
+    ("Perform MOK management", "Enroll hash from disk", ["ret"]),  # Continue boot
+    (SHIM_REFUSAL, "OK", ["ret"]),
+]
+# The serial console is taken as drawn once it has not grown for this long.
+SCREEN_SETTLED = 0.5
 # Where the disk keeps the certificate to enroll (tools/make-disk-image).
 CERTIFICATE_ON_DISK = "::/EFI/KEYS/SLIDESDB.CER"
 ESP_OFFSET = "@@1M"
@@ -67,6 +113,120 @@ class DiskChain(boot.Machine):
                         "-device", "ide-hd,drive=chain%d,bus=ide.%d,serial=%s,bootindex=%d"
                         % (index, index, label, index + 1)]
         return command
+
+
+class ShimMachine(DiskChain):
+    """A DiskChain on the same firmware with Microsoft's keys, its variable
+    store a file kept across machines. serial() gives only what came after
+    the last mark(), so the steps after a reboot see that boot alone."""
+
+    def __init__(self, disks, vars_file, **options):
+        super().__init__(disks, microsoft_keys=True, vars_file=vars_file, **options)
+        self.serial_base = 0
+
+    def mark(self):
+        self.serial_base += len(self.serial())
+
+    def serial(self):
+        return super().serial()[self.serial_base:]
+
+
+def watch(s, text, offset=0, refusal=None, timeout=BOOT_TIMEOUT):
+    """Polls the screen and the serial console until text shows at or after
+    offset, and returns where; with text None, until the first slide is on
+    the screen. Fails on the refusal text after offset, on the first slide
+    when text is awaited, and after timeout."""
+    first_slide = s.suite.deck.view(0)
+    what = repr(text) if text else "the first slide"
+    deadline = time.monotonic() + timeout
+    while True:
+        screen = s.machine.screendump()
+        console = s.machine.serial()
+        found = console.find(text, offset) if text else -1
+        if found >= 0:
+            return found
+        on_screen = s.matches(screen, first_slide)
+        if on_screen and text is None:
+            return None
+        if refusal and refusal in console[offset:]:
+            refused_failure(s, "%r before %s" % (refusal, what), screen, "shim-screens")
+        if on_screen:
+            refused_failure(s, "the first slide is on the screen before %s" % what, screen,
+                            "shim-screens")
+        if time.monotonic() > deadline:
+            refused_failure(s, "no %s within %d s" % (what, timeout), screen, "shim-screens")
+        s.machine.check_alive()
+        time.sleep(POLL_INTERVAL)
+
+
+def follow_screens(s, screens):
+    """Answers each screen of screens once the serial console shows its name,
+    then its last text, and then stays still; keys are pressed only on a
+    screen drawn in full. No slide may appear on the way."""
+    machine = s.machine
+    offset = 0
+    for name, last, keys in screens:
+        found = watch(s, name, offset)
+        watch(s, last, found + len(name), timeout=firmware_suite.KEY_TIMEOUT)
+        length = -1
+        while len(machine.serial()) != length:
+            length = len(machine.serial())
+            time.sleep(SCREEN_SETTLED)
+        s.log("ok   %-44s %s" % ("%s ... %s" % (name, last), "+".join(keys)))
+        offset = length
+        if (name, last) == ENROLLMENT[-1][:2]:
+            machine.mark()  # what follows is the next boot
+        for key in keys:
+            machine.press_codes([key])
+            time.sleep(0.1)
+
+
+class ShimSession(Session):
+    """One machine on the shared variable store, booting the disks given."""
+
+    def __init__(self, suite, name, disks):
+        super().__init__(suite, name, (firmware_suite.WIDTH, firmware_suite.HEIGHT))
+        self.disks = disks
+
+    def machine_for(self, disk):
+        return ShimMachine([(label, os.path.join(self.suite.disks, name))
+                            for label, name in self.disks],
+                           self.suite.vars_file, vga_size=self.vga_size, accel=self.suite.accel)
+
+
+def enroll_and_present(s):
+    """Enrolls the key in MokManager, then the first slide after the reboot,
+    j, the listings and q."""
+    follow_screens(s, ENROLLMENT)
+    rebooted = time.monotonic()
+    watch(s, None, refusal=SHIM_REFUSAL)  # the next boot, whose image shim must start
+    s.boot_seconds = s.expect(s.suite.deck.view(0), "first slide after the reboot",
+                              timeout=BOOT_TIMEOUT, since=rebooted)
+    s.press("j", s.suite.deck.view(1))
+    firmware_suite.listings_and_quit(s)
+
+
+def changed_refused(s):
+    """The changed image refused on the enrolled store; the firmware then
+    starts the unchanged one, whose first slide appears."""
+    follow_screens(s, REFUSAL_SCREENS)
+    deadline = time.monotonic() + BOOT_TIMEOUT
+    started = boot_line("starting", SHIM[0])
+    while not started.search(s.machine.serial()):
+        if time.monotonic() > deadline:
+            refused_failure(s, "the firmware never started %s" % SHIM[0], s.machine.screendump(),
+                            "shim-screens")
+        s.machine.check_alive()
+        time.sleep(POLL_INTERVAL)
+    text = s.machine.serial()
+    refused = re.search(boot_line("failed to start", SHIM_CHANGED[0]).pattern
+                        + r".*: Security Violation", text)
+    if not refused or refused.start() > started.search(text).start():
+        refused_failure(s, "no Security Violation for %s before %s started"
+                        % (SHIM_CHANGED[0], SHIM[0]), s.machine.screendump(), "shim-screens")
+    s.log("ok   %-16s refused: ... Security Violation" % SHIM_CHANGED[0])
+    s.expect(s.suite.deck.view(0), "first slide of %s on the same store" % SHIM[0],
+             timeout=BOOT_TIMEOUT)
 
 
 class SecureBootSession(Session):
@@ -136,8 +296,8 @@ def refusals(s):
                                            + " ... Access Denied"))
 
 
-def refused_failure(s, what, screen=None):
-    base = os.path.join(s.suite.artifacts, "secure-boot-refusals")
+def refused_failure(s, what, screen=None, name="secure-boot-refusals"):
+    base = os.path.join(s.suite.artifacts, name)
     os.makedirs(s.suite.artifacts, exist_ok=True)
     with open(base + ".serial.txt", "w") as log:
         log.write(s.machine.serial())
@@ -161,6 +321,24 @@ class Suite:
         self.artifacts = args.artifacts
         self.deck = Deck(args.pictures)
         self.accel = "kvm" if boot.kvm_works() else "tcg"
+        self.vars_file = None  # with --shim, the store the two machines share
+
+
+def run_shim_sessions(suite):
+    """Enrollment on a fresh copy of the store with Microsoft's keys, then
+    the changed image on the same store; the second runs only after the
+    first passed. Returns whether both passed and the first's session."""
+    folder = tempfile.mkdtemp(prefix="shim-store.")
+    try:
+        suite.vars_file = os.path.join(folder, "vars.fd")
+        shutil.copyfile(boot.OVMF_MS_VARS, suite.vars_file)
+        enrolling = ShimSession(suite, "shim-enroll", [SHIM])
+        passed = enrolling.run(enroll_and_present)
+        if passed:
+            passed = ShimSession(suite, "shim-changed", [SHIM_CHANGED, SHIM]).run(changed_refused)
+        return passed, enrolling
+    finally:
+        shutil.rmtree(folder, ignore_errors=True)
 
 
 def main():
@@ -170,26 +348,30 @@ def main():
                              "secure_boot_disks)")
     parser.add_argument("--pictures", required=True)
     parser.add_argument("--artifacts", required=True, help="folder for failure screenshots")
+    parser.add_argument("--shim", action="store_true",
+                        help="the shim disks on Microsoft's keys instead (see above)")
     args = parser.parse_args()
-    problem = boot.missing_packages(secure_boot=True)
+    problem = boot.missing_packages(secure_boot=not args.shim, microsoft_keys=args.shim)
     if problem:
         sys.exit(problem)
-    for _, name in REFUSED + [SIGNED]:
+    for _, name in [SHIM, SHIM_CHANGED] if args.shim else REFUSED + [SIGNED]:
         if not os.path.isfile(os.path.join(args.disks, name)):
             sys.exit("%s: missing; make it with cmake --build build --target secure_boot_disks"
                      % os.path.join(args.disks, name))
 
     suite = Suite(args)
-    session = SecureBootSession(suite)
     started = time.monotonic()
-    passed = session.run(secure_boot)
-    figures = ""
-    if session.boot_seconds is not None:
-        figures = ": first slide %.1f s after QEMU started, three refused disks before it" \
-            % session.boot_seconds
-    firmware_suite.say("secure boot under %s, %.0f s wall time, %s%s"
-                       % (suite.accel.upper(), time.monotonic() - started,
-                          "pass" if passed else "FAIL", figures))
+    if args.shim:
+        passed, session = run_shim_sessions(suite)
+        what = "the key enrolled in MokManager, first slide %.1f s after the reboot"
+    else:
+        session = SecureBootSession(suite)
+        passed = session.run(secure_boot)
+        what = "first slide %.1f s after QEMU started, three refused disks before it"
+    figures = ": " + what % session.boot_seconds if session.boot_seconds is not None else ""
+    firmware_suite.say("secure boot%s under %s, %.0f s wall time, %s%s"
+                       % (" through shim" if args.shim else "", suite.accel.upper(),
+                          time.monotonic() - started, "pass" if passed else "FAIL", figures))
     return 0 if passed else 1
 
 

@@ -4,13 +4,15 @@ firmware's loader relies on, the entry point, and the pictures and slide
 table inside it, against the linker's map and the raw picture files.
 
 usage: check_image.py [--arch x64|aa64] [--compression none|lz4] [--size WxH]
-                      IMAGE.EFI IMAGE.map BGRA_FOLDER
+                      [--signed] IMAGE.EFI IMAGE.map BGRA_FOLDER
 
 --arch names the machine the image must be for: x64 (BOOTX64.EFI, the
 default) or aa64 (BOOTAA64.EFI). --compression says how the image stores
 its pictures (PICTURE_COMPRESSION): raw (none, the default), or as LZ4
 blocks, each of which is decoded and compared with its raw file. --size
-is the build's SLIDE_SIZE (640x480 unless given).
+is the build's SLIDE_SIZE (640x480 unless given). --signed: an image the
+build signed, which must carry the SBAT section shim reads; any other must
+carry none.
 """
 import os
 import re
@@ -38,7 +40,16 @@ IMAGE_DIRECTORY_ENTRY_IMPORT = 1
 IMAGE_DIRECTORY_ENTRY_BASERELOC = 5
 IMAGE_DIRECTORY_ENTRY_DELAY_IMPORT = 13
 IMAGE_FILE_RELOCS_STRIPPED = 0x0001
+IMAGE_SCN_CNT_UNINITIALIZED_DATA = 0x00000080
+IMAGE_SCN_MEM_EXECUTE = 0x20000000
 IMAGE_SCN_MEM_WRITE = 0x80000000
+IMAGE_DLLCHARACTERISTICS_NX_COMPAT = 0x0100
+# What shim's own build checker asks of an image it may load with memory
+# protection on: sections on 4 KiB pages, and the text of .sbat exactly
+# (the SBAT format's own line, then this program at generation 1).
+PAGE_SIZE = 4096
+SBAT_TEXT = (b"sbat,1,SBAT Version,sbat,1,https://github.com/rhboot/shim/blob/main/SBAT.md\n"
+             b"uefi-slides,1,uefi-slides,uefi-slides,1,README.md\n")
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools"))
 from slidedeck.pictures import (LISTING_NAMES, SLIDE_SIZE, count_slides,  # noqa: E402
@@ -66,7 +77,9 @@ class PeImage:
         self.magic = struct.unpack_from("<H", data, optional)[0]
         self.entry_rva = struct.unpack_from("<I", data, optional + 16)[0]
         self.image_base = struct.unpack_from("<Q", data, optional + 24)[0]
-        self.subsystem = struct.unpack_from("<H", data, optional + 68)[0]
+        self.section_alignment = struct.unpack_from("<I", data, optional + 32)[0]
+        self.headers_size = struct.unpack_from("<I", data, optional + 60)[0]
+        self.subsystem, self.dll_characteristics = struct.unpack_from("<HH", data, optional + 68)
         directory_count = struct.unpack_from("<I", data, optional + 108)[0]
         self.directories = [struct.unpack_from("<II", data, optional + 112 + 8 * i)
                             for i in range(directory_count)]
@@ -78,6 +91,10 @@ class PeImage:
             flags = struct.unpack_from("<I", data, table + 40 * i + 36)[0]
             self.sections.append((name.rstrip(b"\0").decode(), rva, virtual_size,
                                   raw_offset, raw_size, flags))
+
+    def section(self, name):
+        """The section of that name, or None."""
+        return next((section for section in self.sections if section[0] == name), None)
 
     def section_at(self, rva):
         for section in self.sections:
@@ -110,6 +127,7 @@ class BuiltImage(unittest.TestCase):
     machine = MACHINES["x64"]
     compression = "none"
     size = SLIDE_SIZE
+    signed = False
 
     @classmethod
     def setUpClass(cls):
@@ -137,6 +155,43 @@ class BuiltImage(unittest.TestCase):
         offending = [text.strip() for text in instructions
                      if FORBIDDEN[self.machine].search(text)]
         self.assertEqual(offending, [])
+
+    def test_memory_protection_can_be_on(self):
+        """NX_COMPAT, every section on its own pages, none both writable and
+        executable: what shim asks before it loads an image with memory
+        protection on, and firmware that enforces W^X relies on."""
+        self.assertTrue(self.image.dll_characteristics & IMAGE_DLLCHARACTERISTICS_NX_COMPAT,
+                        "NX_COMPAT is not set")
+        self.assertEqual(self.image.section_alignment, PAGE_SIZE)
+        for name, rva, _, _, _, flags in self.image.sections:
+            with self.subTest(section=name):
+                self.assertEqual(rva % PAGE_SIZE, 0)
+                both = IMAGE_SCN_MEM_WRITE | IMAGE_SCN_MEM_EXECUTE
+                self.assertNotEqual(flags & both, both, "writable and executable")
+
+    def test_sbat_section_only_when_signed(self):
+        sbat = self.image.section(".sbat")
+        if not self.signed:
+            self.assertIsNone(sbat, "an unsigned image carries .sbat")
+            return
+        self.assertIsNotNone(sbat, "a signed image without .sbat: shim refuses it")
+        _, _, virtual_size, raw_offset, raw_size, flags = sbat
+        self.assertLessEqual(virtual_size, raw_size)
+        self.assertEqual(self.image.data[raw_offset:raw_offset + virtual_size], SBAT_TEXT)
+        self.assertFalse(flags & (IMAGE_SCN_MEM_WRITE | IMAGE_SCN_MEM_EXECUTE),
+                         ".sbat is not read-only data")
+
+    def test_shim_loads_every_section(self):
+        """Shim's loader takes a section's bytes from the file unless it is
+        marked uninitialized, and refuses one whose bytes would lie in the
+        headers (lld-link's .data holding only zeroed data has none)."""
+        if not self.signed:
+            self.skipTest("only a signed image is started by shim")
+        for name, _, _, raw_offset, _, flags in self.image.sections:
+            with self.subTest(section=name):
+                self.assertTrue(flags & IMAGE_SCN_CNT_UNINITIALIZED_DATA
+                                or raw_offset >= self.image.headers_size,
+                                "no bytes in the file and not marked uninitialized")
 
     def test_imports_nothing(self):
         for entry in (IMAGE_DIRECTORY_ENTRY_IMPORT, IMAGE_DIRECTORY_ENTRY_DELAY_IMPORT):
@@ -244,7 +299,11 @@ class BuiltImage(unittest.TestCase):
 
 def main():
     arguments = sys.argv[1:]
-    while arguments[:1] in (["--arch"], ["--compression"], ["--size"]):
+    while arguments[:1] in (["--arch"], ["--compression"], ["--size"], ["--signed"]):
+        if arguments[0] == "--signed":
+            BuiltImage.signed = True
+            arguments = arguments[1:]
+            continue
         if len(arguments) < 2:
             sys.exit(__doc__)
         if arguments[0] == "--arch" and arguments[1] in MACHINES:

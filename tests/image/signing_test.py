@@ -1,9 +1,10 @@
 #!/usr/bin/python3
 """Signing for Secure Boot as a presenter meets it: tools/make-signing-key,
-a build configured with SIGNING_KEY and SIGNING_CERT, and the bad inputs
-the build must refuse, naming the file, without ever asking for a
-passphrase. Each case configures (and some build) a build folder of their
-own, with the pictures of an already built tree.
+a build configured with SIGNING_KEY and SIGNING_CERT (and SECURE_BOOT_SHIM,
+the disk that boots through shim), and the bad inputs the build must
+refuse, naming the file, without ever asking for a passphrase. Each case
+configures (and some build) a build folder of their own, with the pictures
+of an already built tree.
 
 usage: signing_test.py SOURCE_DIR BUILT_TREE
 """
@@ -17,6 +18,10 @@ import unittest
 SOURCE = BUILT = None
 CERTIFICATE_ON_DISK = "::/EFI/KEYS/SLIDESDB.CER"
 IMAGE_ON_DISK = "::/EFI/BOOT/%s.EFI"
+# Debian's Microsoft-signed shim and MokManager, as cmake/signing.cmake
+# takes them.
+SHIM = "/usr/lib/shim/shimx64.efi.signed"
+MOK_MANAGER = "/usr/lib/shim/mmx64.efi.signed"
 # The build signs the image of each machine.
 IMAGE_NAMES = ("BOOTX64", "BOOTAA64")
 # Enough for a build of the image from ready pictures on a loaded machine.
@@ -97,12 +102,15 @@ class Signing(unittest.TestCase):
     def tearDownClass(cls):
         shutil.rmtree(cls.work, ignore_errors=True)
 
-    def configure(self, key="", cert="", passphrase=""):
+    def configure(self, key="", cert="", passphrase="", shim=False, shim_file=SHIM,
+                  mok_manager=MOK_MANAGER):
         return run(["cmake", "-S", SOURCE, "-B", self.build, "-G", "Ninja",
                     "-DDECK_PICTURES=" + os.path.join(BUILT, "bgra"),
                     "-DSLIDE_SCALE=" + (built_setting("SLIDE_SCALE") or "off"),
                     "-DSIGNING_KEY=" + key, "-DSIGNING_CERT=" + cert,
-                    "-DSIGNING_KEY_PASSPHRASE_FILE=" + passphrase])
+                    "-DSIGNING_KEY_PASSPHRASE_FILE=" + passphrase,
+                    "-DSECURE_BOOT_SHIM=" + ("ON" if shim else "OFF"),
+                    "-DSHIM_FILE=" + shim_file, "-DMOK_MANAGER_FILE=" + mok_manager])
 
     def build_disk(self):
         return run(["cmake", "--build", self.build, "--target", "efi_image"])
@@ -112,53 +120,92 @@ class Signing(unittest.TestCase):
 
     def test_bad_inputs_stop_the_configure_naming_the_file(self):
         f = self.file
+        key, cert = self.key, self.cert
         cases = [
-            # (what, key, certificate, passphrase file, file named, words of the reason)
-            ("missing key", f("none.key"), self.cert, "", f("none.key"), "no such file"),
-            ("missing certificate", self.key, f("none.pem"), "", f("none.pem"), "no such file"),
-            ("certificate without key", "", self.cert, "", "SIGNING_KEY", "both"),
-            ("key of another certificate", self.key, f("other.pem"), "", self.key,
+            # (what, configure's arguments, file named, words of the reason)
+            ("missing key", dict(key=f("none.key"), cert=cert), f("none.key"), "no such file"),
+            ("missing certificate", dict(key=key, cert=f("none.pem")), f("none.pem"),
+             "no such file"),
+            ("certificate without key", dict(cert=cert), "SIGNING_KEY", "both"),
+            ("key of another certificate", dict(key=key, cert=f("other.pem")), key,
              "does not belong"),
-            ("expired certificate", f("expired.key"), f("expired.pem"), "", f("expired.pem"),
-             "expired on Jan  2 00:00:00 2020"),
-            ("passphrase not given", f("locked.key"), self.cert, "", f("locked.key"),
+            ("expired certificate", dict(key=f("expired.key"), cert=f("expired.pem")),
+             f("expired.pem"), "expired on Jan  2 00:00:00 2020"),
+            ("passphrase not given", dict(key=f("locked.key"), cert=cert), f("locked.key"),
              "protected by a passphrase"),
-            ("wrong passphrase", f("locked.key"), self.cert, f("wrong.pass"), f("locked.key"),
-             "does not open"),
-            ("certificate given as the key", self.cert, self.cert, "", self.cert,
+            ("wrong passphrase", dict(key=f("locked.key"), cert=cert, passphrase=f("wrong.pass")),
+             f("locked.key"), "does not open"),
+            ("certificate given as the key", dict(key=cert, cert=cert), cert,
              "not a PEM private key"),
+            ("shim without a key", dict(shim=True), "SECURE_BOOT_SHIM",
+             "needs SIGNING_KEY and SIGNING_CERT"),
+            ("shim missing", dict(key=key, cert=cert, shim=True, shim_file=f("none-shim.efi")),
+             f("none-shim.efi"), "install the Debian package shim-signed"),
+            ("MokManager missing",
+             dict(key=key, cert=cert, shim=True, mok_manager=f("none-mm.efi")),
+             f("none-mm.efi"), "install the Debian package shim-helpers-amd64-signed"),
         ]
-        for what, key, cert, passphrase, named, reason in cases:
+        for what, arguments, named, reason in cases:
             with self.subTest(what):
-                result = self.configure(key, cert, passphrase)
+                result = self.configure(**arguments)
                 message = " ".join(result.stderr.split())
                 self.assertNotEqual(result.returncode, 0, "the configure accepted it")
                 self.assertIn(named, message)
                 self.assertIn(" ".join(reason.split()), message)
 
+    def check_shim_disk(self, disk):
+        """Shim as BOOTX64.EFI, MokManager beside it, the signed x86-64 image
+        as grubx64.efi, the ARM64 one as it always was; no fallback."""
+        for path, name in ((SHIM, "BOOTX64.EFI"), (MOK_MANAGER, "mmx64.efi"),
+                           (self.output("BOOTX64.signed.EFI"), "grubx64.efi"),
+                           (self.output("BOOTAA64.signed.EFI"), "BOOTAA64.EFI")):
+            with open(path, "rb") as source:
+                self.assertTrue(from_disk(disk, "::/EFI/BOOT/" + name) == source.read(),
+                                "the disk's %s is not %s" % (name, path))
+        self.assertIsNone(from_disk(disk, "::/EFI/BOOT/fbx64.efi"))
+
+    def check_signed_images(self, cert):
+        """Each signed image verifies with the certificate and no other, and
+        passes the image check as a signed one (.sbat and all)."""
+        for name, arch in zip(IMAGE_NAMES, ("x64", "aa64")):
+            signed = self.output(name + ".signed.EFI")
+            self.assertEqual(run(["sbverify", "--cert", cert, signed]).returncode, 0)
+            self.assertNotEqual(run(["sbverify", "--cert", self.file("other.pem"),
+                                     signed]).returncode, 0)
+            checked = run([sys.executable, os.path.join(SOURCE, "tests", "image", "check_image.py"),
+                           "--arch", arch, "--signed", signed, self.output(name + ".sbat.map"),
+                           os.path.join(BUILT, "bgra")])
+            self.assertEqual(checked.returncode, 0, checked.stderr[-3000:])
+
     def test_signed_build_and_back(self):
-        """A build with a passphrase-protected key signs the disk's image and
-        puts the certificate beside it; a certificate that expires later
-        stops the build and leaves no signed image; without a key, the disk
-        holds the image exactly as the default build links it."""
+        """A build with a passphrase-protected key and SECURE_BOOT_SHIM makes
+        the shim disk around the signed images; without SECURE_BOOT_SHIM the
+        disk holds the signed images themselves and the certificate beside
+        them; a certificate that expires later stops the build and leaves no
+        signed image; without a key, the disk holds the image exactly as the
+        default build links it."""
         f = self.file
         key, cert = f("key-in-use.key"), f("cert-in-use.pem")
         shutil.copyfile(f("locked.key"), key)
         shutil.copyfile(self.cert, cert)
+        configured = self.configure(key, cert, f("right.pass"), shim=True)
+        self.assertEqual(configured.returncode, 0, configured.stderr)
+        built = self.build_disk()
+        self.assertEqual(built.returncode, 0, built.stdout + built.stderr)
+        disk = self.output("bootdisk.img")
+        self.check_shim_disk(disk)
+        self.check_signed_images(cert)
+
         configured = self.configure(key, cert, f("right.pass"))
         self.assertEqual(configured.returncode, 0, configured.stderr)
         built = self.build_disk()
         self.assertEqual(built.returncode, 0, built.stdout + built.stderr)
-
-        disk = self.output("bootdisk.img")
+        self.assertIsNone(from_disk(disk, "::/EFI/BOOT/grubx64.efi"))
         for name in IMAGE_NAMES:
             signed = self.output(name + ".signed.EFI")
             with open(signed, "rb") as image:
                 self.assertTrue(from_disk(disk, IMAGE_ON_DISK % name) == image.read(),
                                 "the disk's %s.EFI is not the signed image" % name)
-            self.assertEqual(run(["sbverify", "--cert", cert, signed]).returncode, 0)
-            self.assertNotEqual(run(["sbverify", "--cert", f("other.pem"), signed]).returncode,
-                                0)
         der = subprocess.run(["openssl", "x509", "-in", cert, "-outform", "DER"],
                              capture_output=True, check=True).stdout
         self.assertTrue(from_disk(disk, CERTIFICATE_ON_DISK) == der,
