@@ -56,11 +56,11 @@ def shows_scaled(scaled, view):
     return lambda screen: screen.rgb == scaled.screen(view)
 
 
-def key_to_screen(disk, accel, mode, shows_view, deck, keys):
+def key_to_screen(disk, accel, mode, shows_view, deck, keys, virtio_gpu=False):
     """Boots disk in mode, waits for the first slide, then presses j keys
     times: the seconds from each key down to the next slide on the screen."""
     times = []
-    with boot.Machine(disk, vga_size=mode, accel=accel) as machine:
+    with boot.Machine(disk, vga_size=mode, virtio_gpu=virtio_gpu, accel=accel) as machine:
         wait_until(machine, shows_view(deck.view(0)), machine.started_at, BOOT_POLL)
         for index in range(1, keys + 1):
             start = time.monotonic()
