@@ -13,12 +13,11 @@ import os
 import subprocess
 import sys
 import time
-from concurrent.futures import ThreadPoolExecutor
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "build"))
 from deck_builds import built_deck  # noqa: E402
-from firmware_suite import Deck, Session, boot, say  # noqa: E402
+from firmware_suite import Deck, Session, boot, run_sessions, say  # noqa: E402
 from slidedeck.pictures import MAX_SLIDE_COUNT, MAX_SLIDE_COUNT_LZ4  # noqa: E402
 
 # (slides, PICTURE_COMPRESSION)
@@ -87,14 +86,7 @@ def main():
         sessions.append(Session(suite, name, mode=(640, 480)))
     say("built in %.0f s; booting %d sessions under %s"
         % (time.monotonic() - started, len(sessions), accel.upper()))
-    with ThreadPoolExecutor(max_workers=2) as pool:
-        results = list(pool.map(lambda session: session.run(both_ends), sessions))
-    for session, passed in zip(sessions, results):
-        say("  %-4s %-12s first slide %s s after QEMU started" % (
-            "pass" if passed else "FAIL", session.name,
-            "%.1f" % session.boot_seconds if session.boot_seconds else "-"))
-    say("deck lengths: %.0f s wall time" % (time.monotonic() - started))
-    return 0 if all(results) else 1
+    return run_sessions([(session, both_ends) for session in sessions], "deck lengths", started)
 
 
 if __name__ == "__main__":

@@ -753,6 +753,20 @@ AA64_COMPRESSED_SESSIONS = [
 ]
 
 
+def run_sessions(sessions, title, started):
+    """Runs (session, steps) pairs two at a time, then says how each went
+    and the wall time since STARTED under TITLE: 0 when all passed, else 1.
+    For the scripts that boot decks of their own."""
+    with ThreadPoolExecutor(max_workers=2) as pool:
+        results = list(pool.map(lambda entry: entry[0].run(entry[1]), sessions))
+    for (session, _), passed in zip(sessions, results):
+        say("  %-4s %-24s first slide %s s after QEMU started" % (
+            "pass" if passed else "FAIL", session.name,
+            "%.1f" % session.boot_seconds if session.boot_seconds else "-"))
+    say("%s: %.0f s wall time" % (title, time.monotonic() - started))
+    return 0 if all(results) else 1
+
+
 class Suite:
     def __init__(self, args):
         self.disk = args.disk

@@ -17,12 +17,11 @@ import argparse
 import os
 import sys
 import time
-from concurrent.futures import ThreadPoolExecutor
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "build"))
 from deck_builds import DeckBuild, make_deck, run  # noqa: E402
-from firmware_suite import Deck, Session, boot, say, use_slide_size  # noqa: E402
+from firmware_suite import Deck, Session, boot, run_sessions, say, use_slide_size  # noqa: E402
 
 SIZE = (1920, 1080)
 SLIDE_COUNT = 12
@@ -84,14 +83,7 @@ def main():
          reduced),
     ]
     say("built in %.0f s; booting %d sessions" % (time.monotonic() - started, len(sessions)))
-    with ThreadPoolExecutor(max_workers=2) as pool:
-        results = list(pool.map(lambda entry: entry[0].run(entry[1]), sessions))
-    for (session, _), passed in zip(sessions, results):
-        say("  %-4s %-24s first slide %s s after QEMU started" % (
-            "pass" if passed else "FAIL", session.name,
-            "%.1f" % session.boot_seconds if session.boot_seconds else "-"))
-    say("slide size: %.0f s wall time" % (time.monotonic() - started))
-    return 0 if all(results) else 1
+    return run_sessions(sessions, "slide size", started)
 
 
 if __name__ == "__main__":
