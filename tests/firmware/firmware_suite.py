@@ -84,7 +84,7 @@ class Deck:
         def picture(label, name):
             return Picture("%s (%s)" % (label, name), os.path.join(folder, name + ".bgra"),
                            *picture_size(name))
-        self.count = count_slides(folder)
+        self.count = count_slides(folder, "lz4")  # any deck an image takes
         indices = range(self.count) if shown is None else sorted(set(shown))
         self.slides = {i: picture("slide %d" % i, slide_name(i + 1)) for i in indices}
         self.listings = [picture("listing %d" % i, name) for i, name in enumerate(LISTING_NAMES)]

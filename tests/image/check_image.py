@@ -112,7 +112,7 @@ class BuiltImage(unittest.TestCase):
     def setUpClass(cls):
         cls.image = PeImage(cls.image_path)
         cls.symbols = read_map(cls.map_path)
-        cls.slides = slide_names(count_slides(cls.bgra_folder))
+        cls.slides = slide_names(count_slides(cls.bgra_folder, cls.compression))
 
     def address(self, name):
         self.assertIn(name, self.symbols, "%s is not in the linker map" % name)
