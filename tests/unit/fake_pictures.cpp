@@ -2,6 +2,8 @@
 
 #include <string.h>
 
+#include <algorithm>
+
 #include "img.h"
 
 #if PICTURE_LZ4
@@ -21,7 +23,12 @@
 #define RAW(name) raw_##name
 
 // The viewer's decode buffer, as the build sizes it: the largest picture.
-alignas(16) uint8_t picture_buffer[640 * 480 * 4];
+constexpr size_t largest_picture = std::max({(size_t)0
+#define SLIDE(name, width, height) , (size_t)width * height * 4
+#define LISTING(name, width, height) , (size_t)width * height * 4
+#include "pictures.inc"
+});
+alignas(16) uint8_t picture_buffer[largest_picture];
 const size_t picture_buffer_size = sizeof picture_buffer;
 #else
 // Definitions under the link names the slide table and the viewer refer
