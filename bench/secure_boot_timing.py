@@ -13,6 +13,10 @@ the signature), and from that start to the first slide, for
         enrolled in MokManager beforehand (the firmware loads shim, shim
         loads and checks the image: its time is in "start to first slide").
 
+and, when the folder holds it, the same image with its pictures stored as
+LZ4 blocks (signed-compressed.img, PICTURE_COMPRESSION=lz4) signed, with
+Secure Boot off and on.
+
 The key is enrolled once, on a fresh copy of Microsoft's store, by the
 steps of the firmware suite (tests/firmware/secure_boot_suite.py --shim);
 each timed boot starts from a copy of that enrolled store. Prints figures;
@@ -43,6 +47,8 @@ SETUPS = [("unsigned image, Secure Boot off", "unsigned.img", "off"),
           ("signed image, Secure Boot off", "signed.img", "off"),
           ("signed image, Secure Boot on (db)", "signed.img", "db"),
           ("shim, key enrolled (MOK)", "shim.img", "shim")]
+COMPRESSED = [("signed lz4 image, Secure Boot off", "signed-compressed.img", "off"),
+              ("signed lz4 image, Secure Boot on (db)", "signed-compressed.img", "db")]
 
 
 def enrolled_store(args, deck, accel, folder):
@@ -102,26 +108,32 @@ def main():
     folder = tempfile.mkdtemp(prefix="secure-boot-timing.")
     try:
         enrolled = enrolled_store(args, deck, accel, folder)
-        results = {label: [] for label, _, _ in SETUPS}
+        setups = list(SETUPS)
+        if os.path.isfile(os.path.join(args.disks, COMPRESSED[0][1])):
+            setups += COMPRESSED
+        results = {label: [] for label, _, _ in setups}
         for _ in range(args.boots):
-            for label, disk, firmware in SETUPS:
+            for label, disk, firmware in setups:
                 results[label].append(timed_boot(os.path.join(args.disks, disk), firmware,
                                                  accel, first_slide, enrolled, folder))
     finally:
         shutil.rmtree(folder, ignore_errors=True)
 
     print("OVMF under QEMU with %s, one machine at a time" % accel.upper())
-    for label, _, _ in SETUPS:
+    for label, _, _ in setups:
         boots, loads, starts = zip(*results[label])
         print("  %-34s QEMU start to first slide: %s" % (label, figures(boots)))
         print("  %-34s loading to starting:       %s" % ("", figures(loads)))
         print("  %-34s starting to first slide:   %s" % ("", figures(starts)))
     median = {label: statistics.median(result[0] for result in results[label])
-              for label, _, _ in SETUPS}
+              for label, _, _ in setups}
     print("  ratio Secure Boot on / off (signed image, to first slide): %.2f"
           % (median[SETUPS[2][0]] / median[SETUPS[1][0]]))
     print("  ratio shim (enrolled) / db-signed, both enforced, to first slide: %.2f"
           % (median[SETUPS[3][0]] / median[SETUPS[2][0]]))
+    if len(setups) > len(SETUPS):
+        print("  ratio lz4 / raw with Secure Boot on (to first slide): %.2f"
+              % (median[COMPRESSED[1][0]] / median[SETUPS[2][0]]))
 
 
 if __name__ == "__main__":

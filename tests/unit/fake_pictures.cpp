@@ -2,6 +2,8 @@
 
 #include <string.h>
 
+#include <algorithm>
+
 #include "img.h"
 
 // Definitions under the link names the slide table and the viewer refer
@@ -13,6 +15,13 @@
 #define PICTURE(name, width, height)                   \
     uint8_t PICTURE_START(name)[width * height * 4];   \
     uint8_t block_##name[BLOCK_BYTES(width, height)];
+
+// The viewer's decode buffer, as the build sizes it: the largest picture.
+constexpr size_t largest_picture = std::max({(size_t)0
+#define SLIDE(name, width, height) , (size_t)width * height * 4
+#define LISTING(name, width, height) , (size_t)width * height * 4
+#include "pictures.inc"
+});
 extern "C" {
 #define SLIDE PICTURE
 #define LISTING PICTURE
@@ -35,7 +44,7 @@ const picture_block blocks[] = {
 #include "pictures.inc"
 };
 
-alignas(16) uint8_t decode_buffer[640 * 480 * 4];
+alignas(16) uint8_t decode_buffer[largest_picture];
 
 // A block of literals only holding the picture's raw bytes.
 void store_block(int number) {
