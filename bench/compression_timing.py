@@ -26,9 +26,8 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
 sys.path.insert(0, os.path.join(HERE, "..", "tests", "build"))
 from deck_builds import DeckBuild, built_deck, run  # noqa: E402
-from deck_lengths_timing import first_screen  # noqa: E402
-from firmware_timing import (BOOT_POLL, boot, key_to_screen, marked, shows,  # noqa: E402
-                             shows_scaled)
+from firmware_timing import (BOOT_POLL, boot, first_screen, key_to_screen, marked,  # noqa: E402
+                             shows, shows_scaled)
 from firmware_suite import Deck, ScaledScreen  # noqa: E402
 from slidedeck.pictures import MAX_SLIDE_COUNT, MAX_SLIDE_COUNT_LZ4  # noqa: E402
 

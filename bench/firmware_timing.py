@@ -70,6 +70,16 @@ def key_to_screen(disk, accel, mode, shows_view, deck, keys, virtio_gpu=False):
     return times
 
 
+def first_screen(disk, shown, boots, accel):
+    """BOOTS boots of DISK, each timed from QEMU's start to shown(screen):
+    (median, min, max) in seconds."""
+    seconds = []
+    for _ in range(boots):
+        with boot.Machine(disk, accel=accel) as machine:
+            seconds.append(wait_until(machine, shown, machine.started_at, BOOT_POLL)[0])
+    return statistics.median(seconds), min(seconds), max(seconds)
+
+
 def marked(screen):
     return screen.rows(0, 0, 8, 1)[0] == MARKER_RGB * 8
 
