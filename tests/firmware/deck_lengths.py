@@ -52,7 +52,6 @@ class LengthSuite:
 
     def __init__(self, disk, pictures, count, artifacts, accel):
         self.disk = disk
-        self.variant_disks = {}
         self.marker_disk = None
         self.artifacts = artifacts
         self.deck = Deck(pictures, shown=shown_slides(count))

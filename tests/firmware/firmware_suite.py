@@ -488,7 +488,7 @@ class Session:
             if reference_needed:
                 marker = self.machine_for(self.suite.marker_disks[self.arch]).start()
             disk = self.suite.scaled_disks[self.scale] if self.scale else \
-                self.suite.variant_disks.get(self.variant, self.suite.disk)
+                self.suite.variant_disks[self.variant] if self.variant else self.suite.disk
             self.machine = self.machine_for(disk).start()
             if marker:
                 self.reference = self.read_reference(marker)
