@@ -224,9 +224,12 @@ void set_screen_mode(EFI_GRAPHICS_OUTPUT_PROTOCOL *gop, EFI_BOOT_SERVICES *boot,
         UINTN size = 0;
         EFI_GRAPHICS_OUTPUT_MODE_INFORMATION *info = nullptr;
         if (EFI_ERROR(gop->QueryMode(gop, number, &size, &info)) || info == nullptr) continue;
-        const uint32_t width = info->HorizontalResolution, height = info->VerticalResolution;
+        // A record too short to hold the resolution is not read.
+        const bool described = size >= offsetof(EFI_GRAPHICS_OUTPUT_MODE_INFORMATION, PixelFormat);
+        const uint32_t width = described ? info->HorizontalResolution : 0;
+        const uint32_t height = described ? info->VerticalResolution : 0;
         if (boot->FreePool) boot->FreePool(info);
-        if (size < offsetof(EFI_GRAPHICS_OUTPUT_MODE_INFORMATION, PixelFormat)) continue;
+        if (!described) continue;
         if (!found || better_mode(choice, width, height, best_width, best_height)) {
             found = true;
             best = number, best_width = width, best_height = height;
