@@ -7,11 +7,12 @@
 #include <vector>
 
 #include "BOOTX64.h"
+#include "draw.h"
 #include "options.h"
 #include "scale.h"
 
-// The viewer's options as the default image has them: blt copies 1:1.
-image_options build_options = {scale_off};
+// The default image's options, which the viewer's entry point reads.
+extern const image_options build_options = {scale_off};
 
 namespace {
 
@@ -87,28 +88,30 @@ std::vector<uint8_t> picture(uint32_t picture_width, uint32_t picture_height) {
     return pixels;
 }
 
-scaled_area area_of(scaled_case c) {
-    build_options.slide_width = c.slide_width;
-    build_options.slide_height = c.slide_height;
-    return scaled_area_for(c.scale, c.screen_width, c.screen_height);
+image_options options_of(scaled_case c) {
+    return {c.scale, 0, c.slide_width, c.slide_height};
+}
+
+screen_rect area_of(scaled_case c) {
+    return scaled_area_for(c.scale, c.slide_width, c.slide_height, c.screen_width,
+                           c.screen_height);
 }
 
 void BM_scaled_slide(benchmark::State &state, scaled_case c) {
     host_screen screen(c.screen_width, c.screen_height, c.screen_width);
     const std::vector<uint8_t> pixels = picture(c.slide_width, c.slide_height);
-    const scaled_area area = area_of(c);
+    const image_options options = options_of(c);
+    const ::screen on = screen_for(&screen.gop, options);
     for (auto _ : state) {
-        scaled_blt(&screen.gop, pixels.data(), c.slide_width, c.slide_height, c.scale);
+        draw_picture(on, options, pixels.data(), c.slide_width, c.slide_height);
         benchmark::ClobberMemory();
     }
-    state.SetBytesProcessed((int64_t)state.iterations() * area.width * area.height * 4);
-    build_options = image_options{scale_off};
+    state.SetBytesProcessed((int64_t)state.iterations() * on.area.width * on.area.height * 4);
 }
 
 void BM_memcpy_scaled_rows(benchmark::State &state, scaled_case c) {
     host_screen screen(c.screen_width, c.screen_height, c.screen_width);
-    const scaled_area area = area_of(c);
-    build_options = image_options{scale_off};
+    const screen_rect area = area_of(c);
     const size_t row_bytes = (size_t)area.width * 4;
     const std::vector<uint8_t> source(row_bytes * area.height, 7);
     for (auto _ : state) {

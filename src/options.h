@@ -44,8 +44,8 @@ struct image_options {
     const compressed_pictures *compressed = nullptr;
 };
 
-// The image's own options. Not const: the host tests run one viewer under
-// every option by setting it per test; the image never writes it.
-extern image_options build_options;
+// The image's own options, which efi_main hands down to everything it
+// calls. The host tests hand the viewer records of their own instead.
+extern const image_options build_options;
 
 #endif

@@ -1,13 +1,13 @@
-// Drawing a picture to the screen at any slide size and mode. The rules,
-// exactly, so that a test can compute every screen pixel on its own:
+// Scaling a picture to any slide size and mode. The rules, exactly, so
+// that a test can compute every screen pixel on its own:
 //
-// The slide is SW x SH (build_options.slide_width/height), the picture
+// The slide is SW x SH (the image's slide size), the picture
 // drawn is PW x PH (a slide, or a listing: as wide, less high), the mode
 // is MW x MH. Division is integer division, rounding down.
 //
 // 1. Where the slide goes, an area of AW x AH at (left, top):
 //    - SLIDE_SCALE=off, a mode wider than 8192 or a slide wider than 8192:
-//      1:1 from the top-left corner (blt in BOOTX64.cpp): picture pixel
+//      1:1 from the top-left corner (blt): picture pixel
 //      (x, y) at screen (x, y) for x < min(PW, MW), y < min(PH, MH);
 //      nothing else is written.
 //    - whole: k = min(MW / SW, MH / SH); with k >= 1, AW = k SW and
@@ -16,9 +16,8 @@
 //      AW = MW and AH = MW SH / SW.
 //    - left = (MW - AW) / 2, top = (MH - AH) / 2. A mode of the slide's
 //      own size so gets the slide 1:1 over the whole screen.
-// 2. The border: clear_around_scaled_area paints every screen pixel
-//    outside the area black (0); the viewer calls it before the first
-//    slide and after a blank screen.
+// 2. The border: every screen pixel outside the area is painted black (0)
+//    before the first slide and after a blank screen (draw.cpp).
 // 3. Screen pixel (left + dx, top + dy), 0 <= dx < AW, 0 <= dy < AH:
 //    - Enlarging (AW >= SW, and so AH >= SH): the picture pixel (sx, sy)
 //      whose centre is nearest, sx = (2 dx + 1) SW / (2 AW) and
@@ -36,40 +35,19 @@
 //      picture of wx wy times that byte and T = SW SH (the sum of the
 //      weights), (2 S + T) / (2 T): the exact mean, rounded to nearest,
 //      halves up.
-// 4. A blue-green-red linear framebuffer is only written, never read, in
-//    aligned 8-byte stores (narrower aligned ones at a row's ragged ends);
-//    any other pixel format, or no framebuffer, gets the same pixels
-//    through the firmware's Blt (EfiBltBufferToVideo), a band of rows per
-//    call.
+// 4. The rows go to the screen through the screen writer (screen.h).
 //
-// Each scaled row is built once in a buffer in ordinary memory and written
-// whole to every screen row it covers (the first one while it is built,
-// when that row is 8-byte aligned). Reducing sums the picture rows a screen
-// row covers into per-column sums, then the columns into pixels, all in
-// general registers (two colour bytes to a 64-bit word).
+// Each scaled row is built once in the band and handed over for every
+// screen row it covers. Reducing sums the picture rows a screen row covers
+// into per-column sums, then the columns into pixels, all in general
+// registers (two colour bytes to a 64-bit word).
 #include "scale.h"
 
 #include "copy.h"
-#include "options.h"
 
 namespace {
 
-// The row buffer: one scaled row for the direct path, a band of rows for
-// Blt, and one colour for clearing and blanking. 256 KiB in .bss: eight
-// rows of the widest mode, more of narrower ones. Static because the
-// firmware promises only 128 KiB of stack and the image has no heap.
-constexpr uint32_t buffer_pixels = widest_scaled_mode * 8;
-alignas(8) uint32_t row_buffer[buffer_pixels];
-
 uint32_t smaller(uint32_t a, uint32_t b) { return a < b ? a : b; }
-
-bool writes_directly(const EFI_GRAPHICS_OUTPUT_PROTOCOL_MODE *mode) {
-    return mode->Info->PixelFormat == PixelBlueGreenRedReserved8BitPerColor &&
-           mode->FrameBufferBase != 0;
-}
-
-uint32_t slide_width() { return build_options.slide_width; }
-uint32_t slide_height() { return build_options.slide_height; }
 
 // Walks screen positions d = 0, 1, 2, ... of an area `area` long and gives
 // the picture position floor((2d + 1) * source / (2 * area)) each shows:
@@ -113,9 +91,9 @@ uint32_t column_table[widest_scaled_mode];
 // Set per picture drawn: the area is exactly twice the slide's width.
 bool doubling = false;
 
-void map_columns(uint32_t columns, uint32_t area_width) {
-    doubling = area_width == 2 * slide_width();
-    nearest_walk walk = start_walk(slide_width(), area_width);
+void map_columns(uint32_t columns, uint32_t slide_width, uint32_t area_width) {
+    doubling = area_width == 2 * slide_width;
+    nearest_walk walk = start_walk(slide_width, area_width);
     for (uint32_t x = 0; x < columns; ++x, advance(&walk)) {
         if (x % 2 == 0)
             column_table[x / 2] = walk.index;
@@ -132,10 +110,8 @@ uint64_t picture_pixel(const uint8_t *row, uint32_t column) {
 }
 
 // Builds `columns` screen pixels of one enlarged row from a picture row,
-// two pixels to a store, into `out` and, when `screen` is not null, into
-// that 8-byte aligned framebuffer row as well: the first screen row a
-// picture row covers is written while the row is built.
-void scale_row(uint32_t *out, const uint8_t *row, uint32_t columns, uint8_t *screen) {
+// two pixels to a store, into `out` (8-byte aligned).
+void scale_row(uint32_t *out, const uint8_t *row, uint32_t columns) {
     aligned_u64 *pairs = (aligned_u64 *)out;
     const uint32_t pair_count = columns / 2;
     if (doubling) {
@@ -144,33 +120,17 @@ void scale_row(uint32_t *out, const uint8_t *row, uint32_t columns, uint8_t *scr
         // table would give the same). Half the work, where 4K screens show
         // 1920x1080 slides.
         const aligned_u32 *pixels = (const aligned_u32 *)row;
-        aligned_u64 *screen_pairs = (aligned_u64 *)screen;
         for (uint32_t i = 0; i < pair_count; ++i) {
             const uint64_t pixel = pixels[i];
             pairs[i] = pixel | pixel << 32;
-            if (screen) screen_pairs[i] = pixel | pixel << 32;
         }
         return;  // the count is even
     }
-    if (screen) {
-        aligned_u64 *screen_pairs = (aligned_u64 *)screen;
-        for (uint32_t i = 0; i < pair_count; ++i) {
-            const uint32_t source = column_table[i];
-            const uint64_t pair =
-                picture_pixel(row, source & 0xFFFF) | picture_pixel(row, source >> 16) << 32;
-            pairs[i] = pair;
-            screen_pairs[i] = pair;
-        }
-    } else {
-        for (uint32_t i = 0; i < pair_count; ++i) {
-            const uint32_t source = column_table[i];
-            pairs[i] = picture_pixel(row, source & 0xFFFF) | picture_pixel(row, source >> 16) << 32;
-        }
+    for (uint32_t i = 0; i < pair_count; ++i) {
+        const uint32_t source = column_table[i];
+        pairs[i] = picture_pixel(row, source & 0xFFFF) | picture_pixel(row, source >> 16) << 32;
     }
-    if (columns % 2) {
-        out[columns - 1] = (uint32_t)picture_pixel(row, column_table[pair_count]);
-        if (screen) *(aligned_u32 *)(screen + (size_t)(columns - 1) * 4) = out[columns - 1];
-    }
+    if (columns % 2) out[columns - 1] = (uint32_t)picture_pixel(row, column_table[pair_count]);
 }
 
 // ---- Reducing ---------------------------------------------------------
@@ -403,14 +363,22 @@ void sum_columns(uint32_t *out, uint32_t sources, uint32_t source_span,
     out[screen] = current.pixel(divisor);
 }
 
-// The picture reduced into the area, row by row: straight into the
-// framebuffer, or through Blt a band at a time.
-void reduce(EFI_GRAPHICS_OUTPUT_PROTOCOL *gop, const uint8_t *pixels, uint32_t width,
-            uint32_t height, scaled_area area) {
-    const reduction_axis across = reduction_for(slide_width(), area.width);
-    const reduction_axis down = reduction_for(slide_height(), area.height);
-    const uint32_t columns = wholly_covered(width, across, area.width);
-    const uint32_t rows = wholly_covered(height, down, area.height);
+// Rows of `columns` pixels in the band, 8-byte aligned each, and how many
+// go to one write.
+uint32_t slot_pixels_for(uint32_t columns) { return (columns + 1) & ~1u; }
+
+uint32_t rows_a_write(const row_sink &sink, uint32_t columns) {
+    const uint32_t fit = sink.band_size / slot_pixels_for(columns);
+    return smaller(sink.rows_a_write, fit) > 0 ? smaller(sink.rows_a_write, fit) : 1;
+}
+
+// The picture reduced into the area, a band of rows at a time.
+void reduce(const row_sink &sink, picture_view picture, uint32_t slide_width,
+            uint32_t slide_height, uint32_t area_width, uint32_t area_height) {
+    const reduction_axis across = reduction_for(slide_width, area_width);
+    const reduction_axis down = reduction_for(slide_height, area_height);
+    const uint32_t columns = wholly_covered(picture.width, across, area_width);
+    const uint32_t rows = wholly_covered(picture.height, down, area_height);
     if (columns == 0 || rows == 0) return;
     // The picture columns the drawn screen columns cover.
     const uint32_t sources = (uint32_t)(((uint64_t)columns * across.screen_span +
@@ -421,215 +389,102 @@ void reduce(EFI_GRAPHICS_OUTPUT_PROTOCOL *gop, const uint8_t *pixels, uint32_t w
     const bool small = total * 255 <= 0xFFFF;
     const bool narrow_lanes = total * 255 <= 0xFFFFFFFFu;
     if (small) fill_mean_table(total);
-    const size_t stride = (size_t)width * 4, row_bytes = (size_t)columns * 4;
+    const size_t stride = (size_t)picture.width * 4;
 
-    const EFI_GRAPHICS_OUTPUT_PROTOCOL_MODE *mode = gop->Mode;
-    const bool direct = writes_directly(mode);
-    const uint32_t slot_pixels = (columns + 1) & ~1u;
-    const uint32_t band = direct ? 1 : buffer_pixels / slot_pixels;
+    const uint32_t slot_pixels = slot_pixels_for(columns);
+    const uint32_t band = rows_a_write(sink, columns);
     for (uint32_t band_top = 0; band_top < rows; band_top += band) {
         const uint32_t band_rows = smaller(band, rows - band_top);
         for (uint32_t i = 0; i < band_rows; ++i) {
-            uint32_t *slot = row_buffer + (size_t)i * slot_pixels;
+            uint32_t *slot = sink.band + (size_t)i * slot_pixels;
             // Small totals and at most three picture rows a screen row (any
             // reduction to more than half the size): one pass.
-            if (small && reduce_row_in_one_pass(slot, pixels, stride, sources, down, across,
-                                                band_top + i))
+            if (small && reduce_row_in_one_pass(slot, picture.pixels, stride, sources, down,
+                                                across, band_top + i))
                 continue;
-            sum_rows(pixels, stride, sources, down, band_top + i);
+            sum_rows(picture.pixels, stride, sources, down, band_top + i);
             if (narrow_lanes)
                 sum_columns<lane_sums>(slot, sources, across.source_span, divisor);
             else
                 sum_columns<wide_sums>(slot, sources, across.source_span, divisor);
         }
-        if (direct) {
-            const size_t pitch = (size_t)mode->Info->PixelsPerScanLine * 4;
-            copy_bytes((uint8_t *)(uintptr_t)mode->FrameBufferBase +
-                           (area.top + band_top) * pitch + (size_t)area.left * 4,
-                       row_buffer, row_bytes);
-        } else {
-            gop->Blt(gop, (EFI_GRAPHICS_OUTPUT_BLT_PIXEL *)row_buffer, EfiBltBufferToVideo, 0, 0,
-                     area.left, area.top + band_top, columns, band_rows, (UINTN)slot_pixels * 4);
-        }
+        sink.write(sink.context, band_top, (const uint8_t *)sink.band, columns, band_rows,
+                   (size_t)slot_pixels * 4);
     }
 }
 
-// ---- 1:1 into the area -------------------------------------------------
-
-void copy_into(EFI_GRAPHICS_OUTPUT_PROTOCOL *gop, const uint8_t *pixels, uint32_t width,
-               uint32_t height, scaled_area area) {
-    const uint32_t columns = smaller(width, area.width), rows = smaller(height, area.height);
-    if (columns == 0 || rows == 0) return;
-    const EFI_GRAPHICS_OUTPUT_PROTOCOL_MODE *mode = gop->Mode;
-    const size_t stride = (size_t)width * 4;
-    if (writes_directly(mode)) {
-        const size_t pitch = (size_t)mode->Info->PixelsPerScanLine * 4;
-        uint8_t *screen_row = (uint8_t *)(uintptr_t)mode->FrameBufferBase + area.top * pitch +
-                              (size_t)area.left * 4;
-        for (uint32_t y = 0; y < rows; ++y, screen_row += pitch, pixels += stride)
-            copy_bytes(screen_row, pixels, (size_t)columns * 4);
-        return;
-    }
-    gop->Blt(gop, (EFI_GRAPHICS_OUTPUT_BLT_PIXEL *)pixels, EfiBltBufferToVideo, 0, 0, area.left,
-             area.top, columns, rows, stride);
-}
-
-// ---- Enlarging ---------------------------------------------------------
-
-void enlarge(EFI_GRAPHICS_OUTPUT_PROTOCOL *gop, const uint8_t *pixels, uint32_t width,
-             uint32_t height, scaled_area area) {
-    const EFI_GRAPHICS_OUTPUT_PROTOCOL_MODE *mode = gop->Mode;
-    const EFI_GRAPHICS_OUTPUT_MODE_INFORMATION *info = mode->Info;
+// The picture enlarged into the area: each picture row built once, and
+// handed over (or copied within the band) for every screen row it covers.
+void enlarge(const row_sink &sink, picture_view picture, uint32_t slide_width,
+             uint32_t slide_height, uint32_t area_width, uint32_t area_height) {
     // The screen rows and columns that show the picture; below and right
     // of them the screen keeps what the slide's area had.
-    const uint32_t columns = covered(smaller(width, slide_width()), slide_width(), area.width);
-    const uint32_t rows = covered(smaller(height, slide_height()), slide_height(), area.height);
+    const uint32_t columns =
+        covered(smaller(picture.width, slide_width), slide_width, area_width);
+    const uint32_t rows =
+        covered(smaller(picture.height, slide_height), slide_height, area_height);
     if (rows == 0 || columns == 0) return;
 
-    const size_t source_stride = (size_t)width * 4;
+    const size_t source_stride = (size_t)picture.width * 4;
     const size_t row_bytes = (size_t)columns * 4;
-    map_columns(columns, area.width);
-    nearest_walk walk = start_walk(slide_height(), area.height);
-    uint32_t built = ~0u;  // the picture row the buffer holds scaled
+    map_columns(columns, slide_width, area_width);
+    nearest_walk walk = start_walk(slide_height, area_height);
+    uint32_t built = ~0u;  // the picture row the band's last filled slot holds
 
-    if (writes_directly(mode)) {
-        const size_t pitch = (size_t)info->PixelsPerScanLine * 4;
-        uint8_t *screen_row = (uint8_t *)(uintptr_t)mode->FrameBufferBase + area.top * pitch +
-                              (size_t)area.left * 4;
-        for (uint32_t y = 0; y < rows; ++y, advance(&walk), screen_row += pitch) {
-            if (walk.index == built) {
-                copy_bytes(screen_row, row_buffer, row_bytes);
-                continue;
-            }
-            // An aligned screen row is written as the row is built; any
-            // other goes through the copy, which aligns its stores.
-            const bool aligned = ((uintptr_t)screen_row & 7) == 0;
-            scale_row(row_buffer, pixels + walk.index * source_stride, columns,
-                      aligned ? screen_row : nullptr);
-            if (!aligned) copy_bytes(screen_row, row_buffer, row_bytes);
-            built = walk.index;
-        }
-        return;
-    }
-
-    // Through Blt: fill a band of rows, each built once per picture row and
-    // copied within the buffer for the screen rows that repeat it.
-    // Rows in the band start 8-byte aligned, for the stores of pixel pairs.
-    const uint32_t slot_pixels = (columns + 1) & ~1u;
-    const uint32_t band = buffer_pixels / slot_pixels;
+    const uint32_t slot_pixels = slot_pixels_for(columns);
+    const uint32_t band = rows_a_write(sink, columns);
     const uint32_t *previous = nullptr;
     for (uint32_t band_top = 0; band_top < rows; band_top += band) {
         const uint32_t band_rows = smaller(band, rows - band_top);
         for (uint32_t i = 0; i < band_rows; ++i, advance(&walk)) {
-            uint32_t *slot = row_buffer + (size_t)i * slot_pixels;
+            uint32_t *slot = sink.band + (size_t)i * slot_pixels;
             if (walk.index != built) {
-                scale_row(slot, pixels + walk.index * source_stride, columns, nullptr);
+                scale_row(slot, picture.pixels + walk.index * source_stride, columns);
                 built = walk.index;
             } else if (slot != previous) {
                 copy_bytes(slot, previous, row_bytes);
             }
             previous = slot;
         }
-        gop->Blt(gop, (EFI_GRAPHICS_OUTPUT_BLT_PIXEL *)row_buffer, EfiBltBufferToVideo, 0, 0,
-                 area.left, area.top + band_top, columns, band_rows, (UINTN)slot_pixels * 4);
+        sink.write(sink.context, band_top, (const uint8_t *)sink.band, columns, band_rows,
+                   (size_t)slot_pixels * 4);
     }
-}
-
-// ---- Clearing ----------------------------------------------------------
-
-// Fills a screen rectangle with one colour from rows of the buffer filled
-// with it: straight into a linear framebuffer, or through Blt. The buffer
-// must hold `colour` in its first min(width, buffer_pixels) pixels.
-void fill_from_buffer(EFI_GRAPHICS_OUTPUT_PROTOCOL *gop, uint32_t left, uint32_t top,
-                      uint32_t width, uint32_t height) {
-    if (width == 0 || height == 0) return;
-    const EFI_GRAPHICS_OUTPUT_PROTOCOL_MODE *mode = gop->Mode;
-    // Wider than the buffer (only a 1:1 mode can be): in strips of its width.
-    for (uint32_t done = 0; done < width; done += buffer_pixels) {
-        const uint32_t strip = smaller(buffer_pixels, width - done);
-        if (writes_directly(mode)) {
-            const size_t pitch = (size_t)mode->Info->PixelsPerScanLine * 4;
-            uint8_t *row = (uint8_t *)(uintptr_t)mode->FrameBufferBase + top * pitch +
-                           (size_t)(left + done) * 4;
-            for (uint32_t y = 0; y < height; ++y, row += pitch)
-                copy_bytes(row, row_buffer, (size_t)strip * 4);
-            continue;
-        }
-        const uint32_t band = buffer_pixels / strip;
-        for (uint32_t rows = 0; rows < height; rows += band)
-            gop->Blt(gop, (EFI_GRAPHICS_OUTPUT_BLT_PIXEL *)row_buffer, EfiBltBufferToVideo, 0, 0,
-                     left + done, top + rows, strip, smaller(band, height - rows),
-                     (UINTN)strip * 4);
-    }
-}
-
-void fill_buffer(uint32_t colour) {
-    for (uint32_t i = 0; i < buffer_pixels; ++i) row_buffer[i] = colour;
 }
 
 }  // namespace
 
-scaled_area scaled_area_for(scale_mode scale, uint32_t screen_width, uint32_t screen_height) {
-    const scaled_area one_to_one = {0, 0, 0, 0};
-    const uint32_t slide_w = slide_width(), slide_h = slide_height();
+screen_rect scaled_area_for(scale_mode scale, uint32_t slide_width, uint32_t slide_height,
+                            uint32_t screen_width, uint32_t screen_height) {
+    const screen_rect one_to_one = {0, 0, 0, 0};
     if (scale != scale_whole && scale != scale_fill) return one_to_one;
-    if (screen_width > widest_scaled_mode || slide_w > widest_scaled_mode || slide_w == 0 ||
-        slide_h == 0 || screen_width == 0 || screen_height == 0)
+    if (screen_width > widest_scaled_mode || slide_width > widest_scaled_mode ||
+        slide_width == 0 || slide_height == 0 || screen_width == 0 || screen_height == 0)
         return one_to_one;
     uint32_t width, height;
-    const uint32_t factor = smaller(screen_width / slide_w, screen_height / slide_h);
+    const uint32_t factor = smaller(screen_width / slide_width, screen_height / slide_height);
     if (scale == scale_whole && factor >= 1) {
-        width = slide_w * factor;
-        height = slide_h * factor;
-    } else if ((uint64_t)screen_width * slide_h >= (uint64_t)screen_height * slide_w) {
+        width = slide_width * factor;
+        height = slide_height * factor;
+    } else if ((uint64_t)screen_width * slide_height >= (uint64_t)screen_height * slide_width) {
         height = screen_height;
-        width = (uint32_t)((uint64_t)screen_height * slide_w / slide_h);
+        width = (uint32_t)((uint64_t)screen_height * slide_width / slide_height);
     } else {
         width = screen_width;
-        height = (uint32_t)((uint64_t)screen_width * slide_h / slide_w);
+        height = (uint32_t)((uint64_t)screen_width * slide_height / slide_width);
     }
     if (width == 0 || height == 0) return one_to_one;
     return {(screen_width - width) / 2, (screen_height - height) / 2, width, height};
 }
 
-void clear_around_scaled_area(EFI_GRAPHICS_OUTPUT_PROTOCOL *gop, scale_mode scale) {
-    const EFI_GRAPHICS_OUTPUT_MODE_INFORMATION *info = gop->Mode->Info;
-    const uint32_t width = info->HorizontalResolution, height = info->VerticalResolution;
-    const scaled_area area = scaled_area_for(scale, width, height);
-    if (area.width == 0) return;
-    clear_around(gop, area.left, area.top, area.width, area.height);
-}
-
-void clear_around(EFI_GRAPHICS_OUTPUT_PROTOCOL *gop, uint32_t left, uint32_t top, uint32_t width,
-                  uint32_t height) {
-    const EFI_GRAPHICS_OUTPUT_MODE_INFORMATION *info = gop->Mode->Info;
-    const uint32_t screen_width = info->HorizontalResolution;
-    const uint32_t screen_height = info->VerticalResolution;
-    fill_buffer(0);
-    const uint32_t right = left + width, bottom = top + height;
-    fill_from_buffer(gop, 0, 0, screen_width, top);
-    fill_from_buffer(gop, 0, top, left, height);
-    fill_from_buffer(gop, right, top, screen_width - right, height);
-    fill_from_buffer(gop, 0, bottom, screen_width, screen_height - bottom);
-}
-
-void fill_screen(EFI_GRAPHICS_OUTPUT_PROTOCOL *gop, uint32_t colour) {
-    const EFI_GRAPHICS_OUTPUT_MODE_INFORMATION *info = gop->Mode->Info;
-    fill_buffer(colour);
-    fill_from_buffer(gop, 0, 0, info->HorizontalResolution, info->VerticalResolution);
-}
-
-bool scaled_blt(EFI_GRAPHICS_OUTPUT_PROTOCOL *gop, const uint8_t *pixels, uint32_t width,
-                uint32_t height, scale_mode scale) {
-    const EFI_GRAPHICS_OUTPUT_MODE_INFORMATION *info = gop->Mode->Info;
-    const scaled_area area =
-        scaled_area_for(scale, info->HorizontalResolution, info->VerticalResolution);
-    if (area.width == 0) return false;
-    if (area.width == slide_width() && area.height == slide_height())
-        copy_into(gop, pixels, width, height, area);
-    else if (area.width > slide_width())
-        enlarge(gop, pixels, width, height, area);
-    else
-        reduce(gop, pixels, width, height, area);
-    return true;
+void scale_picture(const row_sink &sink, picture_view picture, uint32_t slide_width,
+                   uint32_t slide_height, uint32_t area_width, uint32_t area_height) {
+    if (area_width == slide_width && area_height == slide_height) {
+        // 1:1 into the area: the picture's own rows, clipped to the slide.
+        sink.write(sink.context, 0, picture.pixels, smaller(picture.width, area_width),
+                   smaller(picture.height, area_height), (size_t)picture.width * 4);
+    } else if (area_width > slide_width) {
+        enlarge(sink, picture, slide_width, slide_height, area_width, area_height);
+    } else {
+        reduce(sink, picture, slide_width, slide_height, area_width, area_height);
+    }
 }

@@ -21,12 +21,11 @@ using steps = std::vector<std::pair<CHAR16, int>>;
 void expect_screens(scale_mode scale, screen_geometry geometry, const steps &keys) {
     image_options compressed{scale, 0};
     compressed.compressed = &fake_lz4_pictures;
-    const options_for_test options(compressed);
     fake_firmware firmware(geometry);
     std::vector<scripted_read> script;
     for (const auto &step : keys) script.push_back(key(step.first));
     script.push_back(key(u'q'));
-    ASSERT_EQ(firmware.run(script), EFI_SUCCESS);
+    ASSERT_EQ(firmware.run(script, compressed), EFI_SUCCESS);
     ASSERT_EQ(firmware.screen_at_key.size(), keys.size() + 1);
 
     expected_screen expected(geometry.width, geometry.height);

@@ -6,9 +6,9 @@
 
 #include "BOOTX64.h"
 
-// The viewer under test starts with the default image's options; a test
-// that wants others sets them with options_for_test.
-image_options build_options = {scale_off};
+// The default image's options, which efi_main runs with; a test that
+// wants others hands its own record to run().
+extern const image_options build_options = {scale_off};
 
 namespace {
 
@@ -211,7 +211,7 @@ fake_firmware::~fake_firmware() {
     if (active == this) active = nullptr;
 }
 
-EFI_STATUS fake_firmware::run(std::vector<scripted_read> keys) {
+EFI_STATUS fake_firmware::run(std::vector<scripted_read> keys, const image_options *options) {
     mode.MaxMode = (uint32_t)modes.size();
     script = std::move(keys);
     next_read = 0;
@@ -223,7 +223,7 @@ EFI_STATUS fake_firmware::run(std::vector<scripted_read> keys) {
         ADD_FAILURE() << "the viewer kept reading keys after the script was over";
         return EFI_ABORTED;
     }
-    return efi_main(nullptr, &system);
+    return options ? present(&system, *options) : efi_main(nullptr, &system);
 }
 
 uint32_t fake_firmware::screen_pixel(uint32_t x, uint32_t y) const {

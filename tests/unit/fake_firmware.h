@@ -100,26 +100,20 @@ struct fake_firmware {
     fake_firmware &operator=(const fake_firmware &) = delete;
     ~fake_firmware();
 
-    // Runs the real entry point against this firmware. A viewer that keeps
+    // Runs the real entry point against this firmware, or with `options`
+    // the presentation an image built with them runs. A viewer that keeps
     // reading past the script's end is stopped: the run fails the test and
     // returns EFI_ABORTED, so a fault never hangs the suite.
-    EFI_STATUS run(std::vector<scripted_read> keys);
+    EFI_STATUS run(std::vector<scripted_read> keys, const image_options *options = nullptr);
+    EFI_STATUS run(std::vector<scripted_read> keys, const image_options &options) {
+        return run(std::move(keys), &options);
+    }
 
     uint32_t pitch() const { return info.PixelsPerScanLine; }
     // The screen as the viewer sees it: every visible pixel as BGRA,
     // whatever the mode's byte order.
     std::vector<uint32_t> screen() const;
     uint32_t screen_pixel(uint32_t x, uint32_t y) const;
-};
-
-// Runs the viewer with other build options for one scope, as an image
-// built with them would; the default image's options come back after.
-struct options_for_test {
-    image_options saved;
-    explicit options_for_test(image_options options) : saved(build_options) {
-        build_options = options;
-    }
-    ~options_for_test() { build_options = saved; }
 };
 
 #endif

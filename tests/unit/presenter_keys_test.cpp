@@ -123,12 +123,13 @@ TEST(PresenterKeys, BlanksCoverTheWholeModeAndNothingIsDrawnWhileANumberIsTyped)
         {scale_off, {800, 600, 0, PixelRedGreenBlueReserved8BitPerColor}},
     };
     for (const setup &s : setups) {
-        const options_for_test presenter({s.scale, 1});
+        const image_options presenter = {s.scale, 1};
         fake_firmware firmware(s.geometry);
         const uint32_t width = s.geometry.width, height = s.geometry.height;
         ASSERT_EQ(firmware.run({key(u'j'), key(u'b'), scan_key(SCAN_PAGE_DOWN), key(u'w'),
                                 scan_key(SCAN_ESC), key(u'1'), key(u'g'), key(u'1'), key(u'2'),
-                                key(u'\r'), key(u'q')}),
+                                key(u'\r'), key(u'q')},
+                               presenter),
                   EFI_SUCCESS);
         ASSERT_EQ(firmware.screen_at_key.size(), 11u);
 

@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "BOOTX64.h"
+#include "draw.h"
 #include "fake_firmware.h"
 #include "fake_pictures.h"
 #include "scale.h"
@@ -32,9 +32,15 @@ const EFI_GRAPHICS_PIXEL_FORMAT formats[] = {PixelBlueGreenRedReserved8BitPerCol
 
 // What the viewer does for one picture in a build with this scaling.
 void draw(fake_firmware &firmware, scale_mode scale, int number) {
+    const image_options options = {scale};
     const picture_info picture = fake_picture(number);
-    if (!scaled_blt(&firmware.gop, picture.pixels, picture.width, picture.height, scale))
-        blt(&firmware.gop, picture.pixels, picture.width, picture.height);
+    draw_picture(screen_for(&firmware.gop, options), options, picture.pixels, picture.width,
+                 picture.height);
+}
+
+void clear_border(fake_firmware &firmware, scale_mode scale) {
+    const image_options options = {scale};
+    clear_around_area(screen_for(&firmware.gop, options));
 }
 
 void expect_padding_untouched(const fake_firmware &firmware) {
@@ -56,7 +62,7 @@ TEST(Scale, EveryModeScaleAndFormatShowsWhatTheRulesSay) {
                 fake_firmware firmware({mode.width, mode.height, mode.pitch, format});
                 expected_screen expected(mode.width, mode.height);
 
-                clear_around_scaled_area(&firmware.gop, scale);
+                clear_border(firmware, scale);
                 paint_black_border(expected, scale);
                 draw(firmware, scale, 5);
                 paint_scaled(expected, scale, 5);
@@ -80,7 +86,7 @@ TEST(Scale, EveryModeScaleAndFormatShowsWhatTheRulesSay) {
 TEST(Scale, WidestModeGoesThroughBltInBands) {
     // 8192 pixels wide and 4:3: a scaled row fills the buffer's row.
     fake_firmware firmware({8192, 6144, 0, PixelBltOnly});
-    clear_around_scaled_area(&firmware.gop, scale_fill);
+    clear_border(firmware, scale_fill);
     draw(firmware, scale_fill, 9);
     expected_screen expected(8192, 6144);
     paint_scaled(expected, scale_fill, 9);

@@ -17,7 +17,7 @@ TEST(ScaledPresentation, BlackBorderFromTheFirstSlideAndScaledListings) {
     const EFI_GRAPHICS_PIXEL_FORMAT formats[] = {PixelBlueGreenRedReserved8BitPerColor,
                                                  PixelRedGreenBlueReserved8BitPerColor,
                                                  PixelBltOnly};
-    const options_for_test fill({scale_fill});
+    const image_options fill = {scale_fill};
     for (EFI_GRAPHICS_PIXEL_FORMAT format : formats) {
         fake_firmware firmware({1366, 768, 1376, format});
         // Each key and the picture it brings over the previous screen.
@@ -26,7 +26,7 @@ TEST(ScaledPresentation, BlackBorderFromTheFirstSlideAndScaledListings) {
         std::vector<scripted_read> script;
         for (const auto &step : steps) script.push_back(key(step.first));
         script.push_back(key(u'q'));
-        ASSERT_EQ(firmware.run(script), EFI_SUCCESS);
+        ASSERT_EQ(firmware.run(script, fill), EFI_SUCCESS);
         ASSERT_EQ(firmware.screen_at_key.size(), steps.size() + 1);
 
         expected_screen expected(1366, 768);

@@ -46,12 +46,12 @@ TEST(ScreenMode, ChoosesListedModesAndGoesOnWhenRefused) {
         {"slide, already current", screen_slide, 1280, 800, {}, EFI_SUCCESS, {}, 1280, 800},
     };
     for (const mode_case &c : cases) {
-        const options_for_test options({scale_off, 0, c.slide_width, c.slide_height, c.choice});
+        const image_options options = {scale_off, 0, c.slide_width, c.slide_height, c.choice};
         fake_firmware firmware(listed[0]);
         firmware.modes = listed;
         firmware.refused_modes = c.refused;
         firmware.set_mode_status = c.set_mode_status;
-        ASSERT_EQ(firmware.run({key(u'j')}), EFI_SUCCESS) << c.what;
+        ASSERT_EQ(firmware.run({key(u'j')}, options), EFI_SUCCESS) << c.what;
 
         EXPECT_EQ(firmware.set_mode_calls, c.set_mode_calls) << c.what;
         if (c.choice == screen_keep) EXPECT_TRUE(firmware.query_mode_calls.empty()) << c.what;

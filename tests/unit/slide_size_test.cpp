@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "BOOTX64.h"
+#include "draw.h"
 #include "fake_firmware.h"
 #include "scale.h"
 #include "scaled_oracle.h"
@@ -78,17 +78,18 @@ TEST(SlideSize, EverySizeModeScaleAndFormatShowsWhatTheRulesSay) {
                         std::to_string(mode.width) + "x" + std::to_string(mode.height) +
                         " pitch " + std::to_string(mode.pitch) + " scale " +
                         std::to_string(scale) + " format " + std::to_string(format);
-                    const options_for_test options({scale, 0, sw, sh});
+                    const image_options options = {scale, 0, sw, sh};
                     fake_firmware firmware({mode.width, mode.height, mode.pitch, format});
+                    const screen on = screen_for(&firmware.gop, options);
                     expected_screen expected(mode.width, mode.height);
 
-                    clear_around_scaled_area(&firmware.gop, scale);
+                    clear_around_area(on);
                     paint_black_border(expected, scale, sw, sh);
-                    blt(&firmware.gop, (const uint8_t *)slide.data(), sw, sh);
+                    draw_picture(on, options, (const uint8_t *)slide.data(), sw, sh);
                     paint_scaled(expected, scale, sw, sh, {sw, sh, slide.data()});
                     ASSERT_TRUE(same_screen(firmware.screen(), expected)) << where << ", slide";
 
-                    blt(&firmware.gop, (const uint8_t *)listing.data(), sw, lh);
+                    draw_picture(on, options, (const uint8_t *)listing.data(), sw, lh);
                     paint_scaled(expected, scale, sw, sh, {sw, lh, listing.data()});
                     ASSERT_TRUE(same_screen(firmware.screen(), expected))
                         << where << ", listing";
@@ -108,9 +109,10 @@ TEST(SlideSize, EverySizeModeScaleAndFormatShowsWhatTheRulesSay) {
 TEST(SlideSize, HugeReductionSumsExactly) {
     const uint32_t sw = 4201, sh = 4099;
     const std::vector<uint32_t> slide = picture(sw, sh, 7, 0xFCFCFCFC);
-    const options_for_test options({scale_fill, 0, sw, sh});
+    const image_options options = {scale_fill, 0, sw, sh};
     fake_firmware firmware({1000, 1000, 0, PixelBlueGreenRedReserved8BitPerColor});
-    blt(&firmware.gop, (const uint8_t *)slide.data(), sw, sh);
+    draw_picture(screen_for(&firmware.gop, options), options, (const uint8_t *)slide.data(), sw,
+                 sh);
     expected_screen expected(1000, 1000);
     paint_scaled(expected, scale_fill, sw, sh, {sw, sh, slide.data()});
     EXPECT_TRUE(same_screen(firmware.screen(), expected));

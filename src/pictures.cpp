@@ -1,0 +1,16 @@
+// Reaching a picture's pixels, raw or compressed.
+#include "pictures.h"
+
+#include "lz4_block.h"
+
+const uint8_t *picture_pixels(const image_options &options, const img_entry *entry,
+                              int32_t picture) {
+    const compressed_pictures *compressed = options.compressed;
+    if (compressed == nullptr) return entry->pixels;
+    const size_t size = (size_t)entry->width * entry->height * 4;
+    const picture_block &block = compressed->blocks[picture];
+    if (size > compressed->buffer_size ||
+        !lz4_decode(block.start, (size_t)(block.end - block.start), compressed->buffer, size))
+        return nullptr;
+    return compressed->buffer;
+}
