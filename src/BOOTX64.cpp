@@ -4,6 +4,7 @@
 
 #include "draw.h"
 #include "img.h"
+#include "outputs.h"
 #include "pictures.h"
 #include "screen.h"
 #include "screen_mode.h"
@@ -85,21 +86,35 @@ EFI_STATUS present(EFI_SYSTEM_TABLE *system, const image_options &options) {
     // The boot manager arms a five-minute watchdog before it starts a boot
     // option; a talk lasts longer. If the call fails the talk goes on anyway.
     boot->SetWatchdogTimer(0, watchdog_code, 0, nullptr);
-    set_screen_mode(gop, boot, options);
-    if (gop->Mode == nullptr || gop->Mode->Info == nullptr) return EFI_DEVICE_ERROR;
-    const screen shown_on = screen_for(gop, options);
-    clear_around_area(shown_on);
+
+    // Each screen in its own mode, with its own scaling; one whose mode
+    // cannot be used is left out, and the talk goes on on the others.
+    EFI_GRAPHICS_OUTPUT_PROTOCOL *outputs[max_screens];
+    const uint32_t output_count = find_outputs(boot, gop, options, outputs);
+    screen screens[max_screens];
+    uint32_t screen_count = 0;
+    for (uint32_t i = 0; i < output_count; ++i) {
+        EFI_GRAPHICS_OUTPUT_PROTOCOL *output = outputs[i];
+        if (output->Mode == nullptr || output->Mode->Info == nullptr) continue;
+        set_screen_mode(output, boot, options);
+        if (output->Mode == nullptr || output->Mode->Info == nullptr) continue;
+        screens[screen_count++] = screen_for(output, options);
+    }
+    if (screen_count == 0) return EFI_DEVICE_ERROR;
+    for (uint32_t i = 0; i < screen_count; ++i) clear_around_area(screens[i]);
 
     while (!state.quit) {
         if (state.blank != blank_none) {
-            fill_screen(shown_on.output, state.blank == blank_white ? 0x00FFFFFF : 0);
+            for (uint32_t i = 0; i < screen_count; ++i)
+                fill_screen(screens[i].output, state.blank == blank_white ? 0x00FFFFFF : 0);
         } else if (!state.go_to_active) {
             // While a slide number is typed the audience sees no change.
             if (state.blank_ended) {
                 // The blank covered the border too: black again around the
                 // slide, which covers the rest.
                 state.blank_ended = 0;
-                clear_around_picture(shown_on, options);
+                for (uint32_t i = 0; i < screen_count; ++i)
+                    clear_around_picture(screens[i], options);
             }
             const img_entry *shown = &img[state.current];
             int32_t picture = state.current;
@@ -111,7 +126,8 @@ EFI_STATUS present(EFI_SYSTEM_TABLE *system, const image_options &options) {
             // Decoded afresh for each key; a block that fails to decode is
             // not drawn, and the screen keeps what it showed.
             const uint8_t *pixels = picture_pixels(options, shown, picture);
-            if (pixels != nullptr) draw_picture(shown_on, options, pixels, shown->width, shown->height);
+            for (uint32_t i = 0; pixels != nullptr && i < screen_count; ++i)
+                draw_picture(screens[i], options, pixels, shown->width, shown->height);
         }
 
         EFI_INPUT_KEY key;

@@ -188,13 +188,31 @@ static_assert(offsetof(EFI_GRAPHICS_OUTPUT_PROTOCOL, Mode) == 24, "graphics outp
         0x9042a9de, 0x23dc, 0x4a38, { 0x96, 0xfb, 0x7a, 0xde, 0xd0, 0x80, 0x51, 0x6a } \
     }
 
+// {09576E91-6D3F-11D2-8E39-00A0C969723B}: on a handle, the path of the
+// device it belongs to. Only its presence is looked at.
+#define EFI_DEVICE_PATH_PROTOCOL_GUID                                                     \
+    {                                                                                     \
+        0x09576e91, 0x6d3f, 0x11d2, { 0x8e, 0x39, 0x00, 0xa0, 0xc9, 0x69, 0x72, 0x3b } \
+    }
+
 // ---- Boot services -----------------------------------------------------
+
+typedef uint32_t EFI_LOCATE_SEARCH_TYPE;
+constexpr EFI_LOCATE_SEARCH_TYPE AllHandles = 0;
+constexpr EFI_LOCATE_SEARCH_TYPE ByRegisterNotify = 1;
+constexpr EFI_LOCATE_SEARCH_TYPE ByProtocol = 2;
 
 typedef EFI_STATUS(EFIAPI *EFI_SET_WATCHDOG_TIMER)(UINTN Timeout, uint64_t WatchdogCode,
                                                    UINTN DataSize, CHAR16 *WatchdogData);
 typedef EFI_STATUS(EFIAPI *EFI_FREE_POOL)(void *Buffer);
 typedef EFI_STATUS(EFIAPI *EFI_LOCATE_PROTOCOL)(EFI_GUID *Protocol, void *Registration,
                                                 void **Interface);
+typedef EFI_STATUS(EFIAPI *EFI_HANDLE_PROTOCOL)(EFI_HANDLE Handle, EFI_GUID *Protocol,
+                                                void **Interface);
+// The handles come in a pool buffer the caller frees with FreePool.
+typedef EFI_STATUS(EFIAPI *EFI_LOCATE_HANDLE_BUFFER)(EFI_LOCATE_SEARCH_TYPE SearchType,
+                                                     EFI_GUID *Protocol, void *SearchKey,
+                                                     UINTN *NoHandles, EFI_HANDLE **Buffer);
 
 struct EFI_BOOT_SERVICES {
     EFI_TABLE_HEADER Hdr;
@@ -214,7 +232,7 @@ struct EFI_BOOT_SERVICES {
     void *InstallProtocolInterface;
     void *ReinstallProtocolInterface;
     void *UninstallProtocolInterface;
-    void *HandleProtocol;
+    EFI_HANDLE_PROTOCOL HandleProtocol;
     void *Reserved;
     void *RegisterProtocolNotify;
     void *LocateHandle;
@@ -234,7 +252,7 @@ struct EFI_BOOT_SERVICES {
     void *CloseProtocol;
     void *OpenProtocolInformation;
     void *ProtocolsPerHandle;
-    void *LocateHandleBuffer;
+    EFI_LOCATE_HANDLE_BUFFER LocateHandleBuffer;
     EFI_LOCATE_PROTOCOL LocateProtocol;
     void *InstallMultipleProtocolInterfaces;
     void *UninstallMultipleProtocolInterfaces;
@@ -245,7 +263,9 @@ struct EFI_BOOT_SERVICES {
 };
 static_assert(sizeof(EFI_BOOT_SERVICES) == 376, "boot services layout");
 static_assert(offsetof(EFI_BOOT_SERVICES, FreePool) == 72, "boot services layout");
+static_assert(offsetof(EFI_BOOT_SERVICES, HandleProtocol) == 152, "boot services layout");
 static_assert(offsetof(EFI_BOOT_SERVICES, SetWatchdogTimer) == 256, "boot services layout");
+static_assert(offsetof(EFI_BOOT_SERVICES, LocateHandleBuffer) == 312, "boot services layout");
 static_assert(offsetof(EFI_BOOT_SERVICES, LocateProtocol) == 320, "boot services layout");
 
 // ---- System table ------------------------------------------------------

@@ -31,6 +31,11 @@ struct compressed_pictures {
 // images built with PICTURE_COMPRESSION=lz4 only.
 extern const compressed_pictures lz4_pictures;
 
+// SCREENS: which graphics outputs show the talk.
+typedef uint32_t screens_choice;
+constexpr screens_choice screens_first = 0;   // the one LocateProtocol returns
+constexpr screens_choice screens_mirror = 1;  // every screen the firmware drives, alike
+
 struct image_options {
     scale_mode slide_scale;   // SLIDE_SCALE: off, whole or fill
     uint32_t presenter_keys;  // PRESENTER_KEYS: 1 reads the keys of presentation programs
@@ -42,6 +47,7 @@ struct image_options {
     // PICTURE_COMPRESSION: nullptr for raw pictures; with lz4, where each
     // picture's block lies and the buffer it is decoded into.
     const compressed_pictures *compressed = nullptr;
+    screens_choice screens = screens_first;  // SCREENS: first or mirror
 };
 
 // The image's own options, which efi_main hands down to everything it

@@ -13,8 +13,16 @@ extern const image_options build_options = {scale_off};
 namespace {
 
 // The firmware's services are plain function pointers with no context
-// argument of their own, so they reach the fake through this.
+// argument of their own, so they reach the fake through this, and a
+// graphics output's through the fake that owns it.
 fake_firmware *active = nullptr;
+std::vector<fake_firmware *> live_fakes;
+
+fake_firmware *owner_of(const EFI_GRAPHICS_OUTPUT_PROTOCOL *gop) {
+    for (fake_firmware *fake : live_fakes)
+        if (&fake->gop == gop) return fake;
+    return nullptr;
+}
 // Where a runaway run is abandoned: back in fake_firmware::run. The frames
 // skipped over (efi_main's) hold nothing that needs destroying.
 jmp_buf abandon_run;
@@ -53,6 +61,8 @@ EFI_STATUS EFIAPI fake_read_key_stroke(EFI_SIMPLE_TEXT_INPUT_PROTOCOL *self, EFI
     }
     if (read.status != EFI_SUCCESS) return read.status;
     firmware.screen_at_key.push_back(firmware.screen());
+    for (fake_firmware *other : firmware.more_outputs)
+        other->screen_at_key.push_back(other->screen());
     key->ScanCode = read.scan_code;
     key->UnicodeChar = read.unicode_char;
     return EFI_SUCCESS;
@@ -64,7 +74,7 @@ EFI_STATUS EFIAPI fake_blt(EFI_GRAPHICS_OUTPUT_PROTOCOL *self, EFI_GRAPHICS_OUTP
                            EFI_GRAPHICS_OUTPUT_BLT_OPERATION operation, UINTN source_x,
                            UINTN source_y, UINTN destination_x, UINTN destination_y, UINTN width,
                            UINTN height, UINTN delta) {
-    fake_firmware &firmware = *active;
+    fake_firmware &firmware = owner_of(self) ? *owner_of(self) : *active;
     blt_call call = {operation, source_x, source_y, destination_x, destination_y,
                      width,     height,   delta,    EFI_SUCCESS};
     const EFI_GRAPHICS_OUTPUT_MODE_INFORMATION &info = firmware.info;
@@ -90,7 +100,7 @@ EFI_STATUS EFIAPI fake_blt(EFI_GRAPHICS_OUTPUT_PROTOCOL *self, EFI_GRAPHICS_OUTP
 
 EFI_STATUS EFIAPI fake_query_mode(EFI_GRAPHICS_OUTPUT_PROTOCOL *self, uint32_t number,
                                    UINTN *size, EFI_GRAPHICS_OUTPUT_MODE_INFORMATION **info) {
-    fake_firmware &firmware = *active;
+    fake_firmware &firmware = owner_of(self) ? *owner_of(self) : *active;
     firmware.query_mode_calls.push_back(number);
     if (self != &firmware.gop || size == nullptr || info == nullptr ||
         number >= firmware.modes.size())
@@ -115,7 +125,7 @@ EFI_STATUS EFIAPI fake_query_mode(EFI_GRAPHICS_OUTPUT_PROTOCOL *self, uint32_t n
 }
 
 EFI_STATUS EFIAPI fake_set_mode(EFI_GRAPHICS_OUTPUT_PROTOCOL *self, uint32_t number) {
-    fake_firmware &firmware = *active;
+    fake_firmware &firmware = owner_of(self) ? *owner_of(self) : *active;
     firmware.set_mode_calls.push_back(number);
     if (self != &firmware.gop || number >= firmware.modes.size()) return EFI_UNSUPPORTED;
     if (firmware.set_mode_status != EFI_SUCCESS) return firmware.set_mode_status;
@@ -126,10 +136,18 @@ EFI_STATUS EFIAPI fake_set_mode(EFI_GRAPHICS_OUTPUT_PROTOCOL *self, uint32_t num
 
 EFI_STATUS EFIAPI fake_free_pool(void *buffer) {
     fake_firmware &firmware = *active;
-    for (size_t i = 0; i < firmware.queried_infos.size(); ++i)
-        if (firmware.queried_infos[i] == buffer) {
-            delete firmware.queried_infos[i];
-            firmware.queried_infos.erase(firmware.queried_infos.begin() + (long)i);
+    // Mode records come back to the fake whose output handed them out.
+    for (fake_firmware *owner : live_fakes)
+        for (size_t i = 0; i < owner->queried_infos.size(); ++i)
+            if (owner->queried_infos[i] == buffer) {
+                delete owner->queried_infos[i];
+                owner->queried_infos.erase(owner->queried_infos.begin() + (long)i);
+                return EFI_SUCCESS;
+            }
+    for (size_t i = 0; i < firmware.handle_buffers.size(); ++i)
+        if (firmware.handle_buffers[i] == buffer) {
+            delete[] firmware.handle_buffers[i];
+            firmware.handle_buffers.erase(firmware.handle_buffers.begin() + (long)i);
             return EFI_SUCCESS;
         }
     ++firmware.bad_free_pool_calls;
@@ -144,6 +162,44 @@ EFI_STATUS EFIAPI fake_locate_protocol(EFI_GUID *protocol, void *registration, v
     if (firmware.locate_status != EFI_SUCCESS) return firmware.locate_status;
     *interface = firmware.locate_hands_back_null ? nullptr : &firmware.gop;
     return EFI_SUCCESS;
+}
+
+EFI_STATUS EFIAPI fake_locate_handle_buffer(EFI_LOCATE_SEARCH_TYPE type, EFI_GUID *protocol,
+                                            void *key, UINTN *count, EFI_HANDLE **buffer) {
+    fake_firmware &firmware = *active;
+    ++firmware.locate_handle_buffer_calls;
+    if (type != ByProtocol || protocol == nullptr || key != nullptr || count == nullptr ||
+        buffer == nullptr || memcmp(protocol, &gop_guid, sizeof gop_guid) != 0)
+        return EFI_INVALID_PARAMETER;
+    if (firmware.locate_handle_buffer_status != EFI_SUCCESS)
+        return firmware.locate_handle_buffer_status;
+    *count = 1 + firmware.more_outputs.size();
+    *buffer = new EFI_HANDLE[*count];
+    (*buffer)[0] = &firmware;
+    for (size_t i = 0; i < firmware.more_outputs.size(); ++i)
+        (*buffer)[1 + i] = firmware.more_outputs[i];
+    firmware.handle_buffers.push_back(*buffer);
+    return EFI_SUCCESS;
+}
+
+EFI_STATUS EFIAPI fake_handle_protocol(EFI_HANDLE handle, EFI_GUID *protocol, void **interface) {
+    static const EFI_GUID device_path_guid = EFI_DEVICE_PATH_PROTOCOL_GUID;
+    static const uint8_t some_device_path[4] = {};
+    fake_firmware *owner = nullptr;
+    for (fake_firmware *fake : live_fakes)
+        if (fake == handle) owner = fake;
+    if (owner == nullptr || protocol == nullptr || interface == nullptr)
+        return EFI_INVALID_PARAMETER;
+    if (memcmp(protocol, &gop_guid, sizeof gop_guid) == 0) {
+        *interface = &owner->gop;
+        return EFI_SUCCESS;
+    }
+    if (memcmp(protocol, &device_path_guid, sizeof device_path_guid) == 0 &&
+        owner->has_device_path) {
+        *interface = (void *)some_device_path;
+        return EFI_SUCCESS;
+    }
+    return EFI_UNSUPPORTED;
 }
 
 EFI_STATUS EFIAPI fake_set_watchdog_timer(UINTN timeout, uint64_t code, UINTN, CHAR16 *) {
@@ -178,11 +234,14 @@ fake_firmware::fake_firmware(screen_geometry geometry) : modes{geometry} {
     boot.LocateProtocol = fake_locate_protocol;
     boot.SetWatchdogTimer = fake_set_watchdog_timer;
     boot.FreePool = fake_free_pool;
+    boot.LocateHandleBuffer = fake_locate_handle_buffer;
+    boot.HandleProtocol = fake_handle_protocol;
 
     memset(&system, 0, sizeof system);
     system.ConIn = &con_in;
     system.BootServices = &boot;
     active = this;
+    live_fakes.push_back(this);
 }
 
 void fake_firmware::use_mode(screen_geometry geometry) {
@@ -208,6 +267,9 @@ void fake_firmware::use_mode(screen_geometry geometry) {
 
 fake_firmware::~fake_firmware() {
     for (EFI_GRAPHICS_OUTPUT_MODE_INFORMATION *record : queried_infos) delete record;
+    for (EFI_HANDLE *buffer : handle_buffers) delete[] buffer;
+    for (size_t i = 0; i < live_fakes.size(); ++i)
+        if (live_fakes[i] == this) live_fakes.erase(live_fakes.begin() + (long)i);
     if (active == this) active = nullptr;
 }
 

@@ -76,8 +76,19 @@ struct fake_firmware {
     // the script's length in refusals the run is ended the same way.
     size_t refused_reads = 0;
     bool run_abandoned = false;
-    // The screen (as BGRA pixels) at each keystroke handed out.
+    // The screen (as BGRA pixels) at each keystroke handed out; the
+    // screens of more_outputs as well, each in its own fake.
     std::vector<std::vector<uint32_t>> screen_at_key;
+
+    // Further screens the firmware drives: LocateHandleBuffer lists this
+    // firmware's own output, then theirs (each another fake_firmware,
+    // whose handle is the fake itself). Only the ones with has_device_path
+    // carry a device path: the console splitter's virtual output has none.
+    std::vector<fake_firmware *> more_outputs;
+    bool has_device_path = true;
+    EFI_STATUS locate_handle_buffer_status = EFI_SUCCESS;
+    int locate_handle_buffer_calls = 0;
+    std::vector<EFI_HANDLE *> handle_buffers;  // handed out, not yet freed
 
     // Boot services and system table.
     EFI_BOOT_SERVICES boot;
