@@ -103,7 +103,7 @@ void BM_scaled_slide(benchmark::State &state, scaled_case c) {
     const image_options options = options_of(c);
     const ::screen on = screen_for(&screen.gop, options);
     for (auto _ : state) {
-        draw_picture(on, options, pixels.data(), c.slide_width, c.slide_height);
+        draw_picture(on, pixels.data(), c.slide_width, c.slide_height);
         benchmark::ClobberMemory();
     }
     state.SetBytesProcessed((int64_t)state.iterations() * on.area.width * on.area.height * 4);

@@ -113,21 +113,24 @@ EFI_STATUS present(EFI_SYSTEM_TABLE *system, const image_options &options) {
                 // The blank covered the border too: black again around the
                 // slide, which covers the rest.
                 state.blank_ended = 0;
-                for (uint32_t i = 0; i < screen_count; ++i)
-                    clear_around_picture(screens[i], options);
+                for (uint32_t i = 0; i < screen_count; ++i) clear_around_picture(screens[i]);
             }
-            const img_entry *shown = &img[state.current];
             int32_t picture = state.current;
             if (state.show_extra) {
                 state.show_extra = 0;
-                shown = &extra_img[state.extra_index];
                 picture = img_count + state.extra_index;
             }
-            // Decoded afresh for each key; a block that fails to decode is
-            // not drawn, and the screen keeps what it showed.
-            const uint8_t *pixels = picture_pixels(options, shown, picture);
-            for (uint32_t i = 0; pixels != nullptr && i < screen_count; ++i)
-                draw_picture(screens[i], options, pixels, shown->width, shown->height);
+            // Decoded afresh for each key, once for the screens that show the
+            // same set; a block that fails to decode is not drawn, and the
+            // screen keeps what it showed.
+            const uint8_t *pixels = nullptr;
+            for (uint32_t i = 0; i < screen_count; ++i) {
+                const picture_set &set = screens[i].set;
+                if (i == 0 || set.slides != screens[i - 1].set.slides)
+                    pixels = picture_pixels(options, set, picture);
+                const img_entry *shown = picture_entry(set, picture);
+                if (pixels != nullptr) draw_picture(screens[i], pixels, shown->width, shown->height);
+            }
         }
 
         EFI_INPUT_KEY key;

@@ -4,6 +4,7 @@
 
 #include "BOOTX64.h"
 #include "scale.h"
+#include "sets.h"
 
 namespace {
 
@@ -24,12 +25,13 @@ void write_to_area(void *context, uint32_t first, const uint8_t *rows, uint32_t 
 
 screen screen_for(EFI_GRAPHICS_OUTPUT_PROTOCOL *gop, const image_options &options) {
     const screen_output output = output_of(gop);
-    return {output, scaled_area_for(options.slide_scale, options.slide_width,
-                                    options.slide_height, output.width, output.height)};
+    const picture_set set = set_for_screen(options, output.width, output.height);
+    return {output, set,
+            scaled_area_for(options.slide_scale, set.slide_width, set.slide_height, output.width,
+                            output.height)};
 }
 
-void draw_picture(const screen &on, const image_options &options, const uint8_t *pixels,
-                  uint32_t width, uint32_t height) {
+void draw_picture(const screen &on, const uint8_t *pixels, uint32_t width, uint32_t height) {
     if (on.area.width == 0) {
         blt(on.output.gop, pixels, width, height);
         return;
@@ -39,7 +41,7 @@ void draw_picture(const screen &on, const image_options &options, const uint8_t 
     // built; Blt a band of rows a call.
     const uint32_t rows_a_write = on.output.framebuffer != nullptr ? 1 : band_pixels;
     const row_sink sink = {write_to_area, &writer, rows_a_write, band, band_pixels};
-    scale_picture(sink, {pixels, width, height}, options.slide_width, options.slide_height,
+    scale_picture(sink, {pixels, width, height}, on.set.slide_width, on.set.slide_height,
                   on.area.width, on.area.height);
 }
 
@@ -47,10 +49,10 @@ void clear_around_area(const screen &on) {
     if (on.area.width != 0) clear_around(on.output, on.area);
 }
 
-void clear_around_picture(const screen &on, const image_options &options) {
+void clear_around_picture(const screen &on) {
     if (on.area.width != 0)
         clear_around(on.output, on.area);
     else
-        clear_around(on.output, {0, 0, smaller(on.output.width, options.slide_width),
-                                 smaller(on.output.height, options.slide_height)});
+        clear_around(on.output, {0, 0, smaller(on.output.width, on.set.slide_width),
+                                 smaller(on.output.height, on.set.slide_height)});
 }

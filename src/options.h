@@ -6,6 +6,7 @@
 #ifndef OPTIONS_H
 #define OPTIONS_H
 
+#include "img.h"
 #include "scale.h"
 
 // SCREEN_MODE: which graphics mode the viewer asks the firmware for.
@@ -31,6 +32,20 @@ struct compressed_pictures {
 // images built with PICTURE_COMPRESSION=lz4 only.
 extern const compressed_pictures lz4_pictures;
 
+// One rendering of the talk at one slide size: the pictures a screen
+// shows when this set suits it.
+struct picture_set {
+    uint32_t slide_width;
+    uint32_t slide_height;
+    const img_entry *slides;      // the deck's slides in order
+    const img_entry *listings;    // the two listings of the keys 1 and 2
+    const picture_block *blocks;  // compressed: the slides' blocks, then the listings'; else null
+};
+
+// The sets of an image built with several slide sizes (picture_sets.cpp,
+// linked into those images only), largest first as the build lists them.
+extern const picture_set deck_sets[];
+
 // SCREENS: which graphics outputs show the talk.
 typedef uint32_t screens_choice;
 constexpr screens_choice screens_first = 0;   // the one LocateProtocol returns
@@ -48,6 +63,11 @@ struct image_options {
     // picture's block lies and the buffer it is decoded into.
     const compressed_pictures *compressed = nullptr;
     screens_choice screens = screens_first;  // SCREENS: first or mirror
+    // Several slide sizes: the image's picture sets, each screen shown the
+    // one that suits it (sets.h). Null for one size: img and extra_img at
+    // slide_width x slide_height.
+    const picture_set *sets = nullptr;
+    uint32_t set_count = 0;
 };
 
 // The image's own options, which efi_main hands down to everything it

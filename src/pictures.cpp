@@ -3,12 +3,17 @@
 
 #include "lz4_block.h"
 
-const uint8_t *picture_pixels(const image_options &options, const img_entry *entry,
+const img_entry *picture_entry(const picture_set &set, int32_t picture) {
+    return picture < img_count ? &set.slides[picture] : &set.listings[picture - img_count];
+}
+
+const uint8_t *picture_pixels(const image_options &options, const picture_set &set,
                               int32_t picture) {
+    const img_entry *entry = picture_entry(set, picture);
     const compressed_pictures *compressed = options.compressed;
-    if (compressed == nullptr) return entry->pixels;
+    if (compressed == nullptr || set.blocks == nullptr) return entry->pixels;
     const size_t size = (size_t)entry->width * entry->height * 4;
-    const picture_block &block = compressed->blocks[picture];
+    const picture_block &block = set.blocks[picture];
     if (size > compressed->buffer_size ||
         !lz4_decode(block.start, (size_t)(block.end - block.start), compressed->buffer, size))
         return nullptr;

@@ -2,15 +2,26 @@
 // the firmware lists.
 #include "screen_mode.h"
 
+#include "sets.h"
+
+namespace {
+
+// Whether a mode of width x height has the size of a slide the image holds.
+bool slide_sized(const image_options &options, uint32_t width, uint32_t height) {
+    if (options.sets != nullptr) return set_of_size(options.sets, options.set_count, width, height);
+    return width == options.slide_width && height == options.slide_height;
+}
+
+}  // namespace
+
 bool better_mode(const image_options &options, uint32_t width, uint32_t height,
                  uint32_t best_width, uint32_t best_height) {
     if (options.screen_mode == screen_slide) {
-        const uint32_t slide_width = options.slide_width;
-        const uint32_t slide_height = options.slide_height;
-        const bool fits = width == slide_width && height == slide_height;
-        const bool best_fits = best_width == slide_width && best_height == slide_height;
+        // Of the modes of a slide's size, the largest (with one slide size,
+        // the first).
+        const bool fits = slide_sized(options, width, height);
+        const bool best_fits = slide_sized(options, best_width, best_height);
         if (fits != best_fits) return fits;
-        if (fits) return false;
     }
     return (uint64_t)width * height > (uint64_t)best_width * best_height;
 }

@@ -7,8 +7,9 @@
 
 // SCREEN_MODE's choice between two listed modes: whether a mode of
 // width x height is better than the best one found so far. `slide` prefers
-// the first mode of the slide's own size, and among the others the one
-// with the most pixels; `max` the most pixels; ties keep the earlier mode.
+// the modes of a slide's size (any set's, with several), and among each
+// kind the one with the most pixels; `max` the most pixels; ties keep the
+// earlier mode.
 bool better_mode(const image_options &options, uint32_t width, uint32_t height,
                  uint32_t best_width, uint32_t best_height);
 

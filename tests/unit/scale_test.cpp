@@ -34,7 +34,7 @@ const EFI_GRAPHICS_PIXEL_FORMAT formats[] = {PixelBlueGreenRedReserved8BitPerCol
 void draw(fake_firmware &firmware, scale_mode scale, int number) {
     const image_options options = {scale};
     const picture_info picture = fake_picture(number);
-    draw_picture(screen_for(&firmware.gop, options), options, picture.pixels, picture.width,
+    draw_picture(screen_for(&firmware.gop, options), picture.pixels, picture.width,
                  picture.height);
 }
 

@@ -85,11 +85,11 @@ TEST(SlideSize, EverySizeModeScaleAndFormatShowsWhatTheRulesSay) {
 
                     clear_around_area(on);
                     paint_black_border(expected, scale, sw, sh);
-                    draw_picture(on, options, (const uint8_t *)slide.data(), sw, sh);
+                    draw_picture(on, (const uint8_t *)slide.data(), sw, sh);
                     paint_scaled(expected, scale, sw, sh, {sw, sh, slide.data()});
                     ASSERT_TRUE(same_screen(firmware.screen(), expected)) << where << ", slide";
 
-                    draw_picture(on, options, (const uint8_t *)listing.data(), sw, lh);
+                    draw_picture(on, (const uint8_t *)listing.data(), sw, lh);
                     paint_scaled(expected, scale, sw, sh, {sw, lh, listing.data()});
                     ASSERT_TRUE(same_screen(firmware.screen(), expected))
                         << where << ", listing";
@@ -111,7 +111,7 @@ TEST(SlideSize, HugeReductionSumsExactly) {
     const std::vector<uint32_t> slide = picture(sw, sh, 7, 0xFCFCFCFC);
     const image_options options = {scale_fill, 0, sw, sh};
     fake_firmware firmware({1000, 1000, 0, PixelBlueGreenRedReserved8BitPerColor});
-    draw_picture(screen_for(&firmware.gop, options), options, (const uint8_t *)slide.data(), sw,
+    draw_picture(screen_for(&firmware.gop, options), (const uint8_t *)slide.data(), sw,
                  sh);
     expected_screen expected(1000, 1000);
     paint_scaled(expected, scale_fill, sw, sh, {sw, sh, slide.data()});
