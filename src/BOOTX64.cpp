@@ -2,6 +2,7 @@
 // one picture into the framebuffer. Also the fixed-width number formatters.
 #include "BOOTX64.h"
 
+#include "console.h"
 #include "draw.h"
 #include "img.h"
 #include "outputs.h"
@@ -16,6 +17,10 @@ namespace {
 
 // Watchdog codes up to 0xFFFF belong to the firmware.
 constexpr uint64_t watchdog_code = 0x10000;
+
+// How often a console's wait for a key wakes to look at the clock, in the
+// timer's 100 ns units.
+constexpr uint64_t quarter_second = 2500000;
 
 uint32_t smaller(uint32_t a, uint32_t b) { return a < b ? a : b; }
 
@@ -101,44 +106,90 @@ EFI_STATUS present(EFI_SYSTEM_TABLE *system, const image_options &options) {
         screens[screen_count++] = screen_for(output, options);
     }
     if (screen_count == 0) return EFI_DEVICE_ERROR;
-    for (uint32_t i = 0; i < screen_count; ++i) clear_around_area(screens[i]);
+
+    // With a console, the first screen shows it, and the wait for a key
+    // wakes each quarter second to keep its timer and clock current.
+    console_state console = {};
+    console.shown = options.screens == screens_presenter && screen_count >= 2 &&
+                    options.faces != nullptr && options.face_count > 0;
+    EFI_EVENT tick = nullptr;
+    if (console.shown && input->WaitForKey != nullptr && boot->CreateEvent != nullptr &&
+        boot->SetTimer != nullptr && boot->WaitForEvent != nullptr &&
+        !EFI_ERROR(boot->CreateEvent(EVT_TIMER, 0, nullptr, nullptr, &tick)) &&
+        EFI_ERROR(boot->SetTimer(tick, TimerPeriodic, quarter_second))) {
+        if (boot->CloseEvent) boot->CloseEvent(tick);
+        tick = nullptr;
+    }
+    read_time(system, &console);
+
+    for (uint32_t i = 0; i < screen_count; ++i)
+        if (!is_console(console, i)) clear_around_area(screens[i]);
 
     while (!state.quit) {
         if (state.blank != blank_none) {
             for (uint32_t i = 0; i < screen_count; ++i)
-                fill_screen(screens[i].output, state.blank == blank_white ? 0x00FFFFFF : 0);
+                if (!is_console(console, i))
+                    fill_screen(screens[i].output, state.blank == blank_white ? 0x00FFFFFF : 0);
         } else if (!state.go_to_active) {
             // While a slide number is typed the audience sees no change.
             if (state.blank_ended) {
                 // The blank covered the border too: black again around the
                 // slide, which covers the rest.
-                state.blank_ended = 0;
-                for (uint32_t i = 0; i < screen_count; ++i) clear_around_picture(screens[i]);
+                for (uint32_t i = 0; i < screen_count; ++i)
+                    if (!is_console(console, i)) clear_around_picture(screens[i]);
             }
             int32_t picture = state.current;
-            if (state.show_extra) {
-                state.show_extra = 0;
-                picture = img_count + state.extra_index;
-            }
+            if (state.show_extra) picture = img_count + state.extra_index;
             // Decoded afresh for each key, once for the screens that show the
             // same set; a block that fails to decode is not drawn, and the
             // screen keeps what it showed.
             const uint8_t *pixels = nullptr;
+            const picture_set *decoded = nullptr;
             for (uint32_t i = 0; i < screen_count; ++i) {
+                if (is_console(console, i)) continue;
                 const picture_set &set = screens[i].set;
-                if (i == 0 || set.slides != screens[i - 1].set.slides)
+                if (decoded == nullptr || set.slides != decoded->slides) {
                     pixels = picture_pixels(options, set, picture);
+                    decoded = &set;
+                }
                 const img_entry *shown = picture_entry(set, picture);
                 if (pixels != nullptr) draw_picture(screens[i], pixels, shown->width, shown->height);
             }
         }
+        if (console.shown) draw_console(screens[console.screen], options, state, &console);
+        state.show_extra = 0;
+        state.blank_ended = 0;
 
         EFI_INPUT_KEY key;
-        while (input->ReadKeyStroke(input, &key) != EFI_SUCCESS) {
-            // No key yet, or a device error: ask again at once.
+        uint32_t console_action = console_key_none;
+        do {
+            while (input->ReadKeyStroke(input, &key) != EFI_SUCCESS) {
+                // No key yet, or a device error: ask again at once; with a
+                // console, wait for the key or the next tick.
+                if (tick == nullptr) continue;
+                EFI_EVENT events[2] = {input->WaitForKey, tick};
+                UINTN index = 0;
+                if (EFI_ERROR(boot->WaitForEvent(2, events, &index)) || index != 1) continue;
+                if (read_time(system, &console))
+                    draw_console_times(screens[console.screen], options, console);
+            }
+            if (!console.shown) break;
+            console_action = console_key(&console, key, screen_count);
+            if (console_action == console_key_timer)
+                draw_console_times(screens[console.screen], options, console);
+        } while (console_action == console_key_timer);
+        if (console_action == console_key_swapped) {
+            // The screen the console left shows the talk again, black
+            // round the slide.
+            for (uint32_t i = 0; i < screen_count; ++i)
+                if (!is_console(console, i)) clear_around_picture(screens[i]);
+            continue;
         }
+        const int32_t before = state.current;
         handle_input(&state, key, img_count, options.presenter_keys);
+        if (console.shown && state.current != before) start_timer(&console.timer, console.now);
     }
+    if (tick != nullptr && boot->CloseEvent) boot->CloseEvent(tick);
     return EFI_SUCCESS;
 }
 

@@ -95,6 +95,7 @@ struct EFI_SIMPLE_TEXT_INPUT_PROTOCOL {
 static_assert(sizeof(EFI_SIMPLE_TEXT_INPUT_PROTOCOL) == 24, "text input layout");
 static_assert(offsetof(EFI_SIMPLE_TEXT_INPUT_PROTOCOL, ReadKeyStroke) == 8,
               "text input layout");
+static_assert(offsetof(EFI_SIMPLE_TEXT_INPUT_PROTOCOL, WaitForKey) == 16, "text input layout");
 
 // ---- Graphics output ---------------------------------------------------
 
@@ -195,7 +196,66 @@ static_assert(offsetof(EFI_GRAPHICS_OUTPUT_PROTOCOL, Mode) == 24, "graphics outp
         0x09576e91, 0x6d3f, 0x11d2, { 0x8e, 0x39, 0x00, 0xa0, 0xc9, 0x69, 0x72, 0x3b } \
     }
 
+// ---- Time ----------------------------------------------------------------
+
+struct EFI_TIME {
+    uint16_t Year;  // 1900 - 9999
+    uint8_t Month;  // 1 - 12
+    uint8_t Day;    // 1 - 31
+    uint8_t Hour;   // 0 - 23
+    uint8_t Minute;
+    uint8_t Second;
+    uint8_t Pad1;
+    uint32_t Nanosecond;
+    int16_t TimeZone;
+    uint8_t Daylight;
+    uint8_t Pad2;
+};
+static_assert(sizeof(EFI_TIME) == 16, "EFI_TIME layout");
+static_assert(offsetof(EFI_TIME, Nanosecond) == 8, "EFI_TIME layout");
+
+typedef EFI_STATUS(EFIAPI *EFI_GET_TIME)(EFI_TIME *Time, void *Capabilities);
+
+struct EFI_RUNTIME_SERVICES {
+    EFI_TABLE_HEADER Hdr;
+    EFI_GET_TIME GetTime;
+    void *SetTime;
+    void *GetWakeupTime;
+    void *SetWakeupTime;
+    void *SetVirtualAddressMap;
+    void *ConvertPointer;
+    void *GetVariable;
+    void *GetNextVariableName;
+    void *SetVariable;
+    void *GetNextHighMonotonicCount;
+    void *ResetSystem;
+    void *UpdateCapsule;
+    void *QueryCapsuleCapabilities;
+    void *QueryVariableInfo;
+};
+static_assert(offsetof(EFI_RUNTIME_SERVICES, GetTime) == 24, "runtime services layout");
+static_assert(sizeof(EFI_RUNTIME_SERVICES) == 136, "runtime services layout");
+
 // ---- Boot services -----------------------------------------------------
+
+// Events: a timer that only signals (no notification function), waited
+// for beside the keyboard's event.
+constexpr uint32_t EVT_TIMER = 0x80000000u;
+constexpr UINTN TPL_APPLICATION = 4;
+typedef uint32_t EFI_TIMER_DELAY;
+constexpr EFI_TIMER_DELAY TimerCancel = 0;
+constexpr EFI_TIMER_DELAY TimerPeriodic = 1;
+constexpr EFI_TIMER_DELAY TimerRelative = 2;
+typedef void(EFIAPI *EFI_EVENT_NOTIFY)(EFI_EVENT Event, void *Context);
+typedef EFI_STATUS(EFIAPI *EFI_CREATE_EVENT)(uint32_t Type, UINTN NotifyTpl,
+                                             EFI_EVENT_NOTIFY NotifyFunction, void *NotifyContext,
+                                             EFI_EVENT *Event);
+// TriggerTime in units of 100 ns.
+typedef EFI_STATUS(EFIAPI *EFI_SET_TIMER)(EFI_EVENT Event, EFI_TIMER_DELAY Type,
+                                          uint64_t TriggerTime);
+typedef EFI_STATUS(EFIAPI *EFI_WAIT_FOR_EVENT)(UINTN NumberOfEvents, EFI_EVENT *Event,
+                                               UINTN *Index);
+typedef EFI_STATUS(EFIAPI *EFI_CLOSE_EVENT)(EFI_EVENT Event);
 
 typedef uint32_t EFI_LOCATE_SEARCH_TYPE;
 constexpr EFI_LOCATE_SEARCH_TYPE AllHandles = 0;
@@ -223,11 +283,11 @@ struct EFI_BOOT_SERVICES {
     void *GetMemoryMap;
     void *AllocatePool;
     EFI_FREE_POOL FreePool;
-    void *CreateEvent;
-    void *SetTimer;
-    void *WaitForEvent;
+    EFI_CREATE_EVENT CreateEvent;
+    EFI_SET_TIMER SetTimer;
+    EFI_WAIT_FOR_EVENT WaitForEvent;
     void *SignalEvent;
-    void *CloseEvent;
+    EFI_CLOSE_EVENT CloseEvent;
     void *CheckEvent;
     void *InstallProtocolInterface;
     void *ReinstallProtocolInterface;
@@ -263,6 +323,9 @@ struct EFI_BOOT_SERVICES {
 };
 static_assert(sizeof(EFI_BOOT_SERVICES) == 376, "boot services layout");
 static_assert(offsetof(EFI_BOOT_SERVICES, FreePool) == 72, "boot services layout");
+static_assert(offsetof(EFI_BOOT_SERVICES, CreateEvent) == 80, "boot services layout");
+static_assert(offsetof(EFI_BOOT_SERVICES, WaitForEvent) == 96, "boot services layout");
+static_assert(offsetof(EFI_BOOT_SERVICES, CloseEvent) == 112, "boot services layout");
 static_assert(offsetof(EFI_BOOT_SERVICES, HandleProtocol) == 152, "boot services layout");
 static_assert(offsetof(EFI_BOOT_SERVICES, SetWatchdogTimer) == 256, "boot services layout");
 static_assert(offsetof(EFI_BOOT_SERVICES, LocateHandleBuffer) == 312, "boot services layout");
@@ -280,13 +343,14 @@ struct EFI_SYSTEM_TABLE {
     void *ConOut;
     EFI_HANDLE StandardErrorHandle;
     void *StdErr;
-    void *RuntimeServices;
+    EFI_RUNTIME_SERVICES *RuntimeServices;
     EFI_BOOT_SERVICES *BootServices;
     UINTN NumberOfTableEntries;
     void *ConfigurationTable;
 };
 static_assert(sizeof(EFI_SYSTEM_TABLE) == 120, "system table layout");
 static_assert(offsetof(EFI_SYSTEM_TABLE, ConIn) == 48, "system table layout");
+static_assert(offsetof(EFI_SYSTEM_TABLE, RuntimeServices) == 88, "system table layout");
 static_assert(offsetof(EFI_SYSTEM_TABLE, BootServices) == 96, "system table layout");
 
 #endif

@@ -50,6 +50,24 @@ extern const picture_set deck_sets[];
 typedef uint32_t screens_choice;
 constexpr screens_choice screens_first = 0;   // the one LocateProtocol returns
 constexpr screens_choice screens_mirror = 1;  // every screen the firmware drives, alike
+// With two screens or more, the first a presenter console (console.h),
+// the others the talk; with one, as mirror.
+constexpr screens_choice screens_presenter = 2;
+
+// The console's characters, rendered by the build from a monospaced font
+// at a few heights: each face's cells, one for each character of
+// console_characters in order, cell_width x cell_height coverage values
+// (0 background to 255 ink), rows top to bottom.
+constexpr char16_t console_characters[] = u"0123456789:/- ";
+constexpr uint32_t console_character_count = sizeof console_characters / 2 - 1;
+struct glyph_face {
+    uint32_t cell_width;
+    uint32_t cell_height;
+    const uint8_t *coverage;
+};
+
+// The faces of a presenter image (glyphs.cpp), smallest first.
+extern const glyph_face console_faces[];
 
 struct image_options {
     scale_mode slide_scale;   // SLIDE_SCALE: off, whole or fill
@@ -68,6 +86,11 @@ struct image_options {
     // slide_width x slide_height.
     const picture_set *sets = nullptr;
     uint32_t set_count = 0;
+    // SCREENS=presenter: the console's glyph faces, smallest first.
+    const glyph_face *faces = nullptr;
+    uint32_t face_count = 0;
+    // TALK_MINUTES: the console's timer counts down from it; 0 counts up.
+    uint32_t talk_minutes = 0;
 };
 
 // The image's own options, which efi_main hands down to everything it
