@@ -1,4 +1,4 @@
-"""tools/render_deck.py: the deck rules, the default deck, and the listings
+"""cmake/render_deck.py: the deck rules, the default deck, and the listings
 drawn from source."""
 import filecmp
 import os
@@ -11,7 +11,7 @@ import unittest
 from PIL import Image, ImageChops, ImageStat
 from pygments.lexers import CLexer, CppLexer
 
-from support import PYTHON, ROOT, TOOLS, deck_common
+from support import BUILD_HELPERS, PYTHON, ROOT, deck_common
 
 import render_deck
 from render_deck import DeckError
@@ -75,7 +75,7 @@ class DefaultDeck(unittest.TestCase):
     def test_renders_the_same_bytes_every_time(self):
         with tempfile.TemporaryDirectory() as folder:
             for run in ("first", "second"):
-                result = subprocess.run([PYTHON, os.path.join(TOOLS, "render_deck.py"),
+                result = subprocess.run([PYTHON, os.path.join(BUILD_HELPERS, "render_deck.py"),
                                          os.path.join(folder, run)],
                                         capture_output=True, text=True)
                 self.assertEqual(result.returncode, 0, result.stderr)

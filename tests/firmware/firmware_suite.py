@@ -30,6 +30,7 @@ import time
 import traceback
 from concurrent.futures import ThreadPoolExecutor
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", ".."))
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools"))
 import boot  # noqa: E402
 from slidedeck.pictures import (DEFAULT_SLIDE_COUNT, LISTING_NAMES, SLIDE_SIZE,  # noqa: E402

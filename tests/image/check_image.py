@@ -51,7 +51,7 @@ PAGE_SIZE = 4096
 SBAT_TEXT = (b"sbat,1,SBAT Version,sbat,1,https://github.com/rhboot/shim/blob/main/SBAT.md\n"
              b"uefi-slides,1,uefi-slides,uefi-slides,1,README.md\n")
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools"))
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", ".."))
 from slidedeck.pictures import (LISTING_NAMES, SLIDE_SIZE, count_slides,  # noqa: E402
                                 parse_size, picture_size, slide_names)
 
