@@ -3,7 +3,6 @@ drawn from source."""
 import filecmp
 import os
 import shutil
-import struct
 import subprocess
 import tempfile
 import unittest
@@ -12,6 +11,7 @@ from PIL import Image, ImageChops, ImageStat
 from pygments.lexers import CLexer, CppLexer
 
 from support import BUILD_HELPERS, PYTHON, ROOT, deck_common
+from slidedeck.pe import PeImage
 
 import render_deck
 from render_deck import DeckError
@@ -240,14 +240,8 @@ class BltListing(unittest.TestCase):
 
 def pe_header(path):
     """(machine, optional header magic, subsystem) of a PE image."""
-    with open(path, "rb") as f:
-        data = f.read()
-    pe = struct.unpack_from("<I", data, 0x3C)[0]
-    assert data[pe:pe + 4] == b"PE\0\0"
-    machine = struct.unpack_from("<H", data, pe + 4)[0]
-    magic, = struct.unpack_from("<H", data, pe + 24)
-    subsystem, = struct.unpack_from("<H", data, pe + 24 + 68)
-    return machine, magic, subsystem
+    image = PeImage.from_file(path)
+    return image.machine, image.magic, image.subsystem
 
 
 class EfiversionProgram(unittest.TestCase):
