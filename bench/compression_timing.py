@@ -26,8 +26,9 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
 sys.path.insert(0, os.path.join(HERE, "..", "tests", "build"))
 from deck_builds import DeckBuild, built_deck, run  # noqa: E402
-from firmware_timing import (BOOT_POLL, boot, first_screen, key_to_screen, marked,  # noqa: E402
+from firmware_timing import (BOOT_POLL, first_screen, key_to_screen, marked,  # noqa: E402
                              shows, shows_scaled)
+import harness  # noqa: E402
 from firmware_suite import Deck, ScaledScreen  # noqa: E402
 from slidedeck.pictures import MAX_SLIDE_COUNT, MAX_SLIDE_COUNT_LZ4  # noqa: E402
 
@@ -38,7 +39,7 @@ def boots_within(disk, shown, memory_mb, timeout=60):
     """Whether the image on DISK shows its first slide with MEMORY_MB of
     guest memory."""
     try:
-        with boot.Machine(disk, accel="tcg", memory_mb=memory_mb) as machine:
+        with harness.Machine(disk, accel="tcg", memory_mb=memory_mb) as machine:
             deadline = time.monotonic() + timeout
             while time.monotonic() < deadline:
                 time.sleep(0.5)
@@ -46,7 +47,7 @@ def boots_within(disk, shown, memory_mb, timeout=60):
                     return True
                 if "Out of Resources" in machine.serial():
                     return False
-    except boot.QemuError:
+    except harness.QemuError:
         pass
     return False
 
@@ -61,7 +62,7 @@ def main():
     parser.add_argument("--skip", action="append", default=[],
                         choices=("lengths", "keys", "memory"), help="leave out a part")
     args = parser.parse_args()
-    accel = "kvm" if boot.kvm_works() else "tcg"
+    accel = "kvm" if harness.kvm_works() else "tcg"
     build_root = os.path.abspath(args.build)
     work = os.path.join(build_root, "deck-builds", "lengths")
 

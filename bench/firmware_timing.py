@@ -18,9 +18,9 @@ import sys
 import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-sys.path.insert(0, os.path.join(HERE, "..", "tools"))
+sys.path.insert(0, os.path.join(HERE, ".."))
 sys.path.insert(0, os.path.join(HERE, "..", "tests", "firmware"))
-import boot  # noqa: E402
+import harness  # noqa: E402
 from firmware_suite import MARKER_RGB, WIDTH, HEIGHT, Deck, ScaledScreen  # noqa: E402
 
 TIMEOUT = 300
@@ -60,7 +60,7 @@ def key_to_screen(disk, accel, mode, shows_view, deck, keys, virtio_gpu=False):
     """Boots disk in mode, waits for the first slide, then presses j keys
     times: the seconds from each key down to the next slide on the screen."""
     times = []
-    with boot.Machine(disk, vga_size=mode, virtio_gpu=virtio_gpu, accel=accel) as machine:
+    with harness.Machine(disk, vga_size=mode, virtio_gpu=virtio_gpu, accel=accel) as machine:
         wait_until(machine, shows_view(deck.view(0)), machine.started_at, BOOT_POLL)
         for index in range(1, keys + 1):
             start = time.monotonic()
@@ -75,7 +75,7 @@ def first_screen(disk, shown, boots, accel):
     (median, min, max) in seconds."""
     seconds = []
     for _ in range(boots):
-        with boot.Machine(disk, accel=accel) as machine:
+        with harness.Machine(disk, accel=accel) as machine:
             seconds.append(wait_until(machine, shown, machine.started_at, BOOT_POLL)[0])
     return statistics.median(seconds), min(seconds), max(seconds)
 
@@ -95,15 +95,15 @@ def main():
                         "SLIDE_SCALE=--scale, against --disk, both in --mode")
     parser.add_argument("--scale", choices=("whole", "fill"), default="fill")
     parser.add_argument("--mode", default="1920x1080", help="WIDTHxHEIGHT for --scaled-disk")
-    parser.add_argument("--arch", choices=boot.ARCHITECTURES, default="x64",
+    parser.add_argument("--arch", choices=harness.ARCHITECTURES, default="x64",
                         help="x64: OVMF; aa64: AAVMF with ramfb and a USB keyboard")
     args = parser.parse_args()
     deck = Deck(args.pictures)
-    accel = "kvm" if args.arch == "x64" and boot.kvm_works() else "tcg"
+    accel = "kvm" if args.arch == "x64" and harness.kvm_works() else "tcg"
 
     image_boots, load_times, key_times, marker_boots, marker_loads = [], [], [], [], []
     for _ in range(args.boots):
-        with boot.Machine(args.disk, accel=accel, arch=args.arch) as machine:
+        with harness.Machine(args.disk, accel=accel, arch=args.arch) as machine:
             seconds, marks = wait_until(machine, shows(deck.view(0).rows), machine.started_at,
                                         BOOT_POLL)
             image_boots.append(seconds)
@@ -119,7 +119,7 @@ def main():
                 if index % deck.count == deck.count - 1:
                     machine.press("h")
                     wait_until(machine, shows(deck.view(0).rows), time.monotonic(), BOOT_POLL)
-        with boot.Machine(args.marker_disk, accel=accel, arch=args.arch) as machine:
+        with harness.Machine(args.marker_disk, accel=accel, arch=args.arch) as machine:
             seconds, marks = wait_until(machine, marked, machine.started_at, BOOT_POLL)
             marker_boots.append(seconds)
             if LOADING in marks and STARTING in marks:

@@ -34,10 +34,10 @@ import tempfile
 import types
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-sys.path.insert(0, os.path.join(HERE, "..", "tools"))
+sys.path.insert(0, os.path.join(HERE, ".."))
 sys.path.insert(0, os.path.join(HERE, "..", "tests", "firmware"))
 sys.path.insert(0, HERE)
-import boot  # noqa: E402
+import harness  # noqa: E402
 import secure_boot_suite  # noqa: E402
 from firmware_suite import Deck  # noqa: E402
 from firmware_timing import BOOT_POLL, LOADING, STARTING, shows, wait_until  # noqa: E402
@@ -57,7 +57,7 @@ def enrolled_store(args, deck, accel, folder):
     suite = types.SimpleNamespace(disks=args.disks, disk=None, deck=deck, accel=accel,
                                   artifacts=os.path.join(folder, "failures"),
                                   vars_file=os.path.join(folder, "enrolled.fd"))
-    shutil.copyfile(boot.OVMF_MS_VARS, suite.vars_file)
+    shutil.copyfile(harness.OVMF_MS_VARS, suite.vars_file)
 
     def enroll(s):
         secure_boot_suite.follow_screens(s, secure_boot_suite.ENROLLMENT)
@@ -77,7 +77,7 @@ def timed_boot(disk, firmware, accel, first_slide, enrolled, folder):
         store = os.path.join(folder, "boot.fd")
         shutil.copyfile(enrolled, store)
         options = dict(microsoft_keys=True, vars_file=store)
-    with boot.Machine(disk, accel=accel, **options) as machine:
+    with harness.Machine(disk, accel=accel, **options) as machine:
         seconds, marks = wait_until(machine, first_slide, machine.started_at, BOOT_POLL)
     load = marks[STARTING] - marks[LOADING] if LOADING in marks and STARTING in marks else None
     start = seconds - (marks[STARTING] - machine.started_at) if STARTING in marks else None
@@ -98,12 +98,12 @@ def main():
     parser.add_argument("--pictures", required=True)
     parser.add_argument("--boots", type=int, default=3)
     args = parser.parse_args()
-    problem = boot.missing_packages(secure_boot=True, microsoft_keys=True)
+    problem = harness.missing_packages(secure_boot=True, microsoft_keys=True)
     if problem:
         sys.exit(problem)
     deck = Deck(args.pictures)
     first_slide = shows(deck.view(0).rows)
-    accel = "kvm" if boot.kvm_works() else "tcg"
+    accel = "kvm" if harness.kvm_works() else "tcg"
 
     folder = tempfile.mkdtemp(prefix="secure-boot-timing.")
     try:

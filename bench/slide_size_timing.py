@@ -20,7 +20,8 @@ sys.path.insert(0, os.path.join(HERE, "..", "tests", "build"))
 sys.path.insert(0, os.path.join(HERE, "..", "tests", "firmware"))
 sys.path.insert(0, HERE)
 from deck_builds import DeckBuild, run  # noqa: E402
-from firmware_suite import Deck, ScaledScreen, boot, use_slide_size  # noqa: E402
+from firmware_suite import Deck, ScaledScreen, use_slide_size  # noqa: E402
+import harness  # noqa: E402
 from firmware_timing import BOOT_POLL, key_to_screen, marked, wait_until  # noqa: E402
 
 SIZE = (1920, 1080)
@@ -50,14 +51,14 @@ def main():
     run(["cmake", "--build", build.folder, "--target", "efi_image", "scaled_images"])
     use_slide_size(SIZE)
     deck = Deck(os.path.join(build.folder, "bgra"))
-    accel = "kvm" if boot.kvm_works() else "tcg"
+    accel = "kvm" if harness.kvm_works() else "tcg"
 
     boots, marker_boots = [], []
     for _ in range(args.boots):
-        with boot.Machine(build.disk, accel=accel) as machine:
+        with harness.Machine(build.disk, accel=accel) as machine:
             boots.append(wait_until(machine, shows(deck.view(0)), machine.started_at,
                                     BOOT_POLL)[0])
-        with boot.Machine(args.marker_disk, accel=accel) as machine:
+        with harness.Machine(args.marker_disk, accel=accel) as machine:
             marker_boots.append(wait_until(machine, marked, machine.started_at, BOOT_POLL)[0])
 
     keys = min(args.keys, deck.count - 1)

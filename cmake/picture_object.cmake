@@ -2,7 +2,7 @@
 # _binary_bgra_NAME_bgra_start, _end and _size, wherever the file lies:
 # a small assembly file takes the bytes in with .incbin, assembled by clang
 # for TARGET (the same file and symbols for every machine). With
-# FORMAT=lz4, SOURCE is the picture's LZ4 block (tools/compress-pictures
+# FORMAT=lz4, SOURCE is the picture's LZ4 block (cmake/compress_pictures.py
 # made and checked it), under the same symbols: the slide table links
 # against either.
 #

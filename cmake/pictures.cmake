@@ -1,7 +1,7 @@
 # The pictures linked into an image. Their list lives in one place,
-# tools/slidedeck/pictures.py, which the build asks at configure time.
+# slidedeck/pictures.py, which the build asks at configure time.
 
-set(PICTURE_LIST ${PROJECT_SOURCE_DIR}/tools/slidedeck/pictures.py)
+set(PICTURE_LIST ${PROJECT_SOURCE_DIR}/slidedeck/pictures.py)
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PICTURE_LIST})
 
 # picture_list(FOLDER SOURCE...): writes the list of this build's pictures

@@ -14,7 +14,7 @@ import sys
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(os.path.dirname(HERE))
-sys.path.insert(0, os.path.join(ROOT, "tools"))
+sys.path.insert(0, ROOT)
 from slidedeck.pictures import (LISTING_NAMES, SLIDE_SIZE, format_size,  # noqa: E402
                                 picture_size, slide_name)
 

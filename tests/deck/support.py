@@ -7,9 +7,13 @@ import sys
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 TOOLS = os.path.join(ROOT, "tools")
+# The helpers only the build runs (render_deck.py, compress_pictures.py).
+BUILD_HELPERS = os.path.join(ROOT, "cmake")
 IMPORT_DECK = os.path.join(TOOLS, "import-deck")
 PYTHON = sys.executable
-sys.path.insert(0, TOOLS)
+# The deck library (slidedeck/) and the build's helpers, as modules.
+sys.path.insert(0, ROOT)
+sys.path.insert(0, BUILD_HELPERS)
 
 from slidedeck import common as deck_common  # noqa: E402
 

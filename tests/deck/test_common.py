@@ -1,4 +1,4 @@
-"""tools/slidedeck/common.py: writing a picture set is all or nothing, and
+"""slidedeck/common.py: writing a picture set is all or nothing, and
 every font the tools load comes from a package the install step installs."""
 import os
 import re

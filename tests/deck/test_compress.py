@@ -1,8 +1,6 @@
-"""tools/compress-pictures, the build's step for PICTURE_COMPRESSION=lz4:
+"""cmake/compress_pictures.py, the build's step for PICTURE_COMPRESSION=lz4:
 a block that decodes back to the picture, and on bad input an error that
 names the file and no block left behind, not even an earlier one."""
-import importlib.machinery
-import importlib.util
 import os
 import subprocess
 import tempfile
@@ -11,17 +9,11 @@ from unittest import mock
 
 import lz4.block
 
-from support import PYTHON, TOOLS
+from support import BUILD_HELPERS, PYTHON
 
-COMPRESS = os.path.join(TOOLS, "compress-pictures")
+import compress_pictures
 
-
-def load_tool():
-    loader = importlib.machinery.SourceFileLoader("compress_pictures", COMPRESS)
-    spec = importlib.util.spec_from_loader("compress_pictures", loader)
-    module = importlib.util.module_from_spec(spec)
-    loader.exec_module(module)
-    return module
+COMPRESS = os.path.join(BUILD_HELPERS, "compress_pictures.py")
 
 
 class CompressPictures(unittest.TestCase):
@@ -63,7 +55,7 @@ class CompressPictures(unittest.TestCase):
         self.assertIn(self.raw + ": No such file", result.stderr)
 
     def test_failed_round_trip_or_compression_stops_with_the_file_named(self):
-        tool = load_tool()
+        tool = compress_pictures
         with mock.patch.object(tool.lz4.block, "decompress", return_value=b"other"):
             block, error = tool.compress(self.raw, 8, 4)
         self.assertIsNone(block)

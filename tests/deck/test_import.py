@@ -11,7 +11,7 @@ from PIL import Image, ImageOps
 
 from support import (IMPORT_DECK, PYTHON, bgra, deck_common, import_deck, make_pdf, picture,
                      pixel, poppler, write)
-from slidedeck.pictures import count_slides  # noqa: E402  (support puts tools/ on the path)
+from slidedeck.pictures import count_slides  # noqa: E402  (support puts slidedeck/ on the path)
 
 RED, GREEN, BLUE = (255, 0, 0), (0, 255, 0), (0, 0, 255)
 GREY, TEAL, ORANGE = (128, 128, 128), (0, 128, 128), (255, 160, 0)

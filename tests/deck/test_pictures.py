@@ -1,10 +1,10 @@
-"""tools/slidedeck/pictures.py: counting a presenter's folder of pictures,
+"""slidedeck/pictures.py: counting a presenter's folder of pictures,
 and what it refuses."""
 import os
 import tempfile
 import unittest
 
-from support import TOOLS  # noqa: F401  (puts tools/ on the path)
+import support  # noqa: F401  (puts slidedeck/ on the path)
 from slidedeck import pictures
 
 

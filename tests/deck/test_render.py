@@ -1,9 +1,8 @@
-"""tools/render_deck.py: the deck rules, the default deck, and the listings
+"""cmake/render_deck.py: the deck rules, the default deck, and the listings
 drawn from source."""
 import filecmp
 import os
 import shutil
-import struct
 import subprocess
 import tempfile
 import unittest
@@ -11,7 +10,8 @@ import unittest
 from PIL import Image, ImageChops, ImageStat
 from pygments.lexers import CLexer, CppLexer
 
-from support import PYTHON, ROOT, TOOLS, deck_common
+from support import BUILD_HELPERS, PYTHON, ROOT, deck_common
+from slidedeck.pe import PeImage
 
 import render_deck
 from render_deck import DeckError
@@ -75,7 +75,7 @@ class DefaultDeck(unittest.TestCase):
     def test_renders_the_same_bytes_every_time(self):
         with tempfile.TemporaryDirectory() as folder:
             for run in ("first", "second"):
-                result = subprocess.run([PYTHON, os.path.join(TOOLS, "render_deck.py"),
+                result = subprocess.run([PYTHON, os.path.join(BUILD_HELPERS, "render_deck.py"),
                                          os.path.join(folder, run)],
                                         capture_output=True, text=True)
                 self.assertEqual(result.returncode, 0, result.stderr)
@@ -240,14 +240,8 @@ class BltListing(unittest.TestCase):
 
 def pe_header(path):
     """(machine, optional header magic, subsystem) of a PE image."""
-    with open(path, "rb") as f:
-        data = f.read()
-    pe = struct.unpack_from("<I", data, 0x3C)[0]
-    assert data[pe:pe + 4] == b"PE\0\0"
-    machine = struct.unpack_from("<H", data, pe + 4)[0]
-    magic, = struct.unpack_from("<H", data, pe + 24)
-    subsystem, = struct.unpack_from("<H", data, pe + 24 + 68)
-    return machine, magic, subsystem
+    image = PeImage.from_file(path)
+    return image.machine, image.magic, image.subsystem
 
 
 class EfiversionProgram(unittest.TestCase):

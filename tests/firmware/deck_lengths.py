@@ -17,7 +17,8 @@ import time
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "build"))
 from deck_builds import built_deck  # noqa: E402
-from firmware_suite import Deck, Session, boot, run_sessions, say  # noqa: E402
+from firmware_suite import Deck, Session, run_sessions, say  # noqa: E402
+import harness  # noqa: E402
 from slidedeck.pictures import MAX_SLIDE_COUNT, MAX_SLIDE_COUNT_LZ4  # noqa: E402
 
 # (slides, PICTURE_COMPRESSION)
@@ -63,12 +64,12 @@ def main():
     parser.add_argument("work", help="folder for the generated decks and their builds")
     parser.add_argument("--artifacts", required=True, help="folder for failure screenshots")
     args = parser.parse_args()
-    problem = boot.missing_packages()
+    problem = harness.missing_packages()
     if problem:
         sys.exit(problem)
 
     started = time.monotonic()
-    accel = "kvm" if boot.kvm_works() else "tcg"
+    accel = "kvm" if harness.kvm_works() else "tcg"
     sessions = []
     for count, compression in LENGTHS:
         name = "%d-slides%s" % (count, "" if compression == "none" else "-" + compression)

@@ -30,8 +30,9 @@ import time
 import traceback
 from concurrent.futures import ThreadPoolExecutor
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools"))
-import boot  # noqa: E402
+# The harness and the deck library lie at the top of the source tree.
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", ".."))
+import harness  # noqa: E402
 from slidedeck.pictures import (DEFAULT_SLIDE_COUNT, LISTING_NAMES, SLIDE_SIZE,  # noqa: E402
                                 count_slides, picture_size, slide_name)
 
@@ -321,8 +322,8 @@ class Session:
         say("[%s] %s" % (self.name, text))
 
     def machine_for(self, disk):
-        return boot.Machine(disk, vga_size=self.vga_size, virtio_gpu=self.virtio_gpu,
-                            accel=self.suite.accel if boot.MACHINES[self.arch].kvm else "tcg",
+        return harness.Machine(disk, vga_size=self.vga_size, virtio_gpu=self.virtio_gpu,
+                            accel=self.suite.accel if harness.MACHINES[self.arch].kvm else "tcg",
                             arch=self.arch, usb_keyboard=self.presenter_keys)
 
     # --- the firmware's own screen -------------------------------------
@@ -499,7 +500,7 @@ class Session:
                                      self.marker_seconds))
             steps(self)
             return True
-        except (StepFailure, boot.QemuError) as failure:
+        except (StepFailure, harness.QemuError) as failure:
             self.log("FAIL %s" % failure)
             return False
         except Exception:
@@ -777,7 +778,7 @@ class Suite:
                               "compressed": args.compressed_disk,
                               "screen-slide": args.screen_slide_disk}
         self.deck = Deck(args.pictures)
-        self.accel = "kvm" if boot.kvm_works() else "tcg"
+        self.accel = "kvm" if harness.kvm_works() else "tcg"
 
 
 def main():
@@ -806,7 +807,7 @@ def main():
     parser.add_argument("--jobs", type=int, default=min(2, os.cpu_count() or 1))
     parser.add_argument("sessions", nargs="*", help="run only these sessions")
     args = parser.parse_args()
-    problem = boot.missing_packages(arch="aa64" if args.aa64 else "x64")
+    problem = harness.missing_packages(arch="aa64" if args.aa64 else "x64")
     if problem:
         sys.exit(problem)
     if args.scaled and not (args.whole_disk and args.fill_disk):

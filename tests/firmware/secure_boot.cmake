@@ -9,6 +9,7 @@
 #   ctest -L firmware -R secure_boot         the suite: four disks on one machine, then
 #                                            the shim disks on two
 #   cmake --build build --target secure_boot_timing    boot figures, Secure Boot on and off
+#                                                      (bench/CMakeLists.txt)
 
 set(sb ${CMAKE_CURRENT_BINARY_DIR}/secure-boot)
 set(snakeoil_key /usr/share/ovmf/PkKek-1-snakeoil.key)
@@ -93,20 +94,3 @@ add_test(NAME secure_boot_shim
                  --artifacts ${CMAKE_BINARY_DIR}/firmware-failures)
 set_tests_properties(secure_boot_shim PROPERTIES LABELS firmware TIMEOUT 1200
                      FIXTURES_REQUIRED secure_boot_disks)
-
-# The compressed image (PICTURE_COMPRESSION=lz4) signed the same way, for
-# the figures below.
-signed_boot_disk(${sb}/signed-compressed.img ${sb}/snakeoil-compressed.cer ${snakeoil_key}
-                 ${snakeoil_cert} IMAGES ${COMPRESSED_FOLDER}/BOOTX64.EFI
-                 SIGNED ${sb}/signed-compressed.efi PASSPHRASE_FILE ${snakeoil_passphrase})
-
-# Figures, not a test: the signed image's boot with Secure Boot enforced
-# against the same image and the unsigned one on the usual firmware, the
-# shim disk's on Microsoft's keys with the key enrolled, and the signed
-# compressed image with Secure Boot on and off.
-add_custom_target(secure_boot_timing
-    COMMAND ${DECK_PYTHON} ${PROJECT_SOURCE_DIR}/bench/secure_boot_timing.py
-            --disks ${sb} --pictures ${CMAKE_BINARY_DIR}/bgra
-    DEPENDS secure_boot_disks ${sb}/signed-compressed.img
-    USES_TERMINAL
-    VERBATIM)

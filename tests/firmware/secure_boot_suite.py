@@ -44,9 +44,9 @@ import tempfile
 import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-sys.path.insert(0, os.path.join(HERE, "..", "..", "tools"))
+sys.path.insert(0, os.path.join(HERE, "..", ".."))
 sys.path.insert(0, HERE)
-import boot  # noqa: E402
+import harness  # noqa: E402
 import firmware_suite  # noqa: E402
 from firmware_suite import BOOT_TIMEOUT, POLL_INTERVAL, Deck, Session, StepFailure  # noqa: E402
 
@@ -95,13 +95,13 @@ def boot_line(action, label):
     return re.compile(r'BdsDxe: %s Boot[0-9A-F]{4} "[^"]* %s "' % (action, re.escape(label)))
 
 
-class DiskChain(boot.Machine):
+class DiskChain(harness.Machine):
     """A machine with Secure Boot enforced and several disks, tried by the
     firmware in the order given; each disk's serial number is its label."""
 
     def __init__(self, disks, **options):
         # Memory for the largest image; the firmware frees a refused one.
-        memory = max(boot.memory_for(path) for _, path in disks)
+        memory = max(harness.memory_for(path) for _, path in disks)
         super().__init__(None, secure_boot=True, memory_mb=memory, **options)
         self.disks = disks
 
@@ -251,7 +251,7 @@ def certificate_on_disk(s):
     if on_disk.returncode != 0:
         raise StepFailure("%s: no %s: %s" % (disk, CERTIFICATE_ON_DISK,
                                              on_disk.stderr.decode().strip()))
-    der = subprocess.run(["openssl", "x509", "-in", boot.SNAKEOIL_CERT, "-outform", "DER"],
+    der = subprocess.run(["openssl", "x509", "-in", harness.SNAKEOIL_CERT, "-outform", "DER"],
                          capture_output=True, check=True).stdout
     if on_disk.stdout != der:
         raise StepFailure("%s: %s is not the test certificate in DER form"
@@ -320,7 +320,7 @@ class Suite:
         self.disk = self.marker_disk = None  # the session makes its own machine
         self.artifacts = args.artifacts
         self.deck = Deck(args.pictures)
-        self.accel = "kvm" if boot.kvm_works() else "tcg"
+        self.accel = "kvm" if harness.kvm_works() else "tcg"
         self.vars_file = None  # with --shim, the store the two machines share
 
 
@@ -331,7 +331,7 @@ def run_shim_sessions(suite):
     folder = tempfile.mkdtemp(prefix="shim-store.")
     try:
         suite.vars_file = os.path.join(folder, "vars.fd")
-        shutil.copyfile(boot.OVMF_MS_VARS, suite.vars_file)
+        shutil.copyfile(harness.OVMF_MS_VARS, suite.vars_file)
         enrolling = ShimSession(suite, "shim-enroll", [SHIM])
         passed = enrolling.run(enroll_and_present)
         if passed:
@@ -351,7 +351,7 @@ def main():
     parser.add_argument("--shim", action="store_true",
                         help="the shim disks on Microsoft's keys instead (see above)")
     args = parser.parse_args()
-    problem = boot.missing_packages(secure_boot=not args.shim, microsoft_keys=args.shim)
+    problem = harness.missing_packages(secure_boot=not args.shim, microsoft_keys=args.shim)
     if problem:
         sys.exit(problem)
     for _, name in [SHIM, SHIM_CHANGED] if args.shim else REFUSED + [SIGNED]:

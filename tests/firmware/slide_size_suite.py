@@ -21,7 +21,8 @@ import time
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "build"))
 from deck_builds import DeckBuild, make_deck, run  # noqa: E402
-from firmware_suite import Deck, Session, boot, run_sessions, say, use_slide_size  # noqa: E402
+from firmware_suite import Deck, Session, run_sessions, say, use_slide_size  # noqa: E402
+import harness  # noqa: E402
 
 SIZE = (1920, 1080)
 SLIDE_COUNT = 12
@@ -62,7 +63,7 @@ def main():
     parser.add_argument("--artifacts", required=True, help="folder for failure screenshots")
     args = parser.parse_args()
     for arch in ("x64", "aa64"):
-        problem = boot.missing_packages(arch=arch)
+        problem = harness.missing_packages(arch=arch)
         if problem:
             sys.exit(problem)
 
@@ -75,7 +76,7 @@ def main():
     run(["cmake", "--build", build.folder, "--target", "efi_image", "scaled_images"])
     use_slide_size(SIZE)
     suite = SlideSizeSuite(build, pictures, args.artifacts,
-                           "kvm" if boot.kvm_works() else "tcg")
+                           "kvm" if harness.kvm_works() else "tcg")
     sessions = [
         (Session(suite, "slide-mode-1920x1080", scale="screen-slide"), native),
         (Session(suite, "keep-1280x720", mode=(1280, 720), scale="fill"), reduced),

@@ -51,63 +51,12 @@ PAGE_SIZE = 4096
 SBAT_TEXT = (b"sbat,1,SBAT Version,sbat,1,https://github.com/rhboot/shim/blob/main/SBAT.md\n"
              b"uefi-slides,1,uefi-slides,uefi-slides,1,README.md\n")
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools"))
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", ".."))
+from slidedeck.pe import PeImage  # noqa: E402
 from slidedeck.pictures import (LISTING_NAMES, SLIDE_SIZE, count_slides,  # noqa: E402
                                 parse_size, picture_size, slide_names)
 
 LISTINGS = list(LISTING_NAMES)
-
-
-class PeImage:
-    """The parts of a PE32+ file the checks look at."""
-
-    def __init__(self, path):
-        with open(path, "rb") as f:
-            self.data = f.read()
-        data = self.data
-        if data[:2] != b"MZ":
-            raise ValueError("%s: no MZ header" % path)
-        pe_offset = struct.unpack_from("<I", data, 0x3C)[0]
-        if data[pe_offset:pe_offset + 4] != b"PE\0\0":
-            raise ValueError("%s: no PE signature" % path)
-        coff = pe_offset + 4
-        (self.machine, section_count, _, _, _, optional_size,
-         self.characteristics) = struct.unpack_from("<HHIIIHH", data, coff)
-        optional = coff + 20
-        self.magic = struct.unpack_from("<H", data, optional)[0]
-        self.entry_rva = struct.unpack_from("<I", data, optional + 16)[0]
-        self.image_base = struct.unpack_from("<Q", data, optional + 24)[0]
-        self.section_alignment = struct.unpack_from("<I", data, optional + 32)[0]
-        self.headers_size = struct.unpack_from("<I", data, optional + 60)[0]
-        self.subsystem, self.dll_characteristics = struct.unpack_from("<HH", data, optional + 68)
-        directory_count = struct.unpack_from("<I", data, optional + 108)[0]
-        self.directories = [struct.unpack_from("<II", data, optional + 112 + 8 * i)
-                            for i in range(directory_count)]
-        self.sections = []
-        table = optional + optional_size
-        for i in range(section_count):
-            name, virtual_size, rva, raw_size, raw_offset = struct.unpack_from(
-                "<8sIIII", data, table + 40 * i)
-            flags = struct.unpack_from("<I", data, table + 40 * i + 36)[0]
-            self.sections.append((name.rstrip(b"\0").decode(), rva, virtual_size,
-                                  raw_offset, raw_size, flags))
-
-    def section(self, name):
-        """The section of that name, or None."""
-        return next((section for section in self.sections if section[0] == name), None)
-
-    def section_at(self, rva):
-        for section in self.sections:
-            if section[1] <= rva < section[1] + section[2]:
-                return section
-        raise KeyError("RVA %#x lies in no section" % rva)
-
-    def read(self, rva, length):
-        _, start, _, raw_offset, raw_size, _ = self.section_at(rva)
-        offset = rva - start
-        if offset + length > raw_size:
-            raise KeyError("RVA %#x + %d runs past the section's file data" % (rva, length))
-        return self.data[raw_offset + offset:raw_offset + offset + length]
 
 
 def read_map(path):
@@ -131,7 +80,7 @@ class BuiltImage(unittest.TestCase):
 
     @classmethod
     def setUpClass(cls):
-        cls.image = PeImage(cls.image_path)
+        cls.image = PeImage.from_file(cls.image_path)
         cls.symbols = read_map(cls.map_path)
         cls.slides = slide_names(count_slides(cls.bgra_folder, cls.size, cls.compression))
 

@@ -37,9 +37,11 @@ from pygments.lexers import CLexer, CppLexer
 from pygments.styles import get_style_by_name
 from pygments.token import Comment
 
-from slidedeck import common as deck_common
-from slidedeck.common import (DEFAULT_SLIDE_COUNT, SLIDE_SIZE, font, format_size, parse_size,
-                              slide_name)
+# The deck library lies at the top of the source tree, beside cmake/.
+sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+from slidedeck import common as deck_common  # noqa: E402
+from slidedeck.common import (DEFAULT_SLIDE_COUNT, SLIDE_SIZE, font, format_size,  # noqa: E402
+                              parse_size, slide_name)
 
 TALK_NAME = "Slides on bare UEFI firmware"
 # The slide each listing belongs to, by its number, and what it must say.

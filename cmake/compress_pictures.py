@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """Stores one raw picture as one LZ4 block, for PICTURE_COMPRESSION=lz4.
 
-usage: compress-pictures RAW.bgra WIDTH HEIGHT OUT.lz4
+usage: compress_pictures.py RAW.bgra WIDTH HEIGHT OUT.lz4
 
 The block is LZ4's block format (no frame, no size header), made by
 Debian's python3-lz4 in high-compression mode. The picture must be WIDTH x
@@ -16,7 +16,7 @@ import sys
 try:
     import lz4.block
 except ImportError:
-    sys.exit("compress-pictures: python3-lz4 is missing (Debian package python3-lz4; "
+    sys.exit("compress_pictures.py: python3-lz4 is missing (Debian package python3-lz4; "
              "tools/install-deps installs it)")
 
 

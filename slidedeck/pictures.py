@@ -189,7 +189,7 @@ def count_slides(folder, size=SLIDE_SIZE, compression="none"):
 
 def cmake_list(count, size=SLIDE_SIZE):
     """PICTURE_BYTES is what the pictures take uncompressed."""
-    lines = ["# The pictures of this build, from tools/slidedeck/pictures.py.",
+    lines = ["# The pictures of this build, from slidedeck/pictures.py.",
              "set(SLIDE_COUNT %d)" % count,
              "set(PICTURE_BYTES %d)" % raw_bytes(count, size),
              "set(PICTURE_NAMES %s)" % " ".join(picture_names(count))]
@@ -202,7 +202,7 @@ def include_list(count, size=SLIDE_SIZE):
     """The list for C++, included wherever the pictures are named: define
     SLIDE and/or LISTING before the include; it undefines them after. It
     also defines MAX_SLIDE_COUNT, the most slides a deck may have."""
-    lines = ["// The pictures of this build, from tools/slidedeck/pictures.py:",
+    lines = ["// The pictures of this build, from slidedeck/pictures.py:",
              "// SLIDE(name, width, height) for each slide in order, then",
              "// LISTING(name, width, height) for the listings of the keys 1 and 2.",
              "#define MAX_SLIDE_COUNT %d" % MAX_SLIDE_COUNT,
