@@ -50,7 +50,10 @@ EFI_STATUS EFIAPI fake_read_key_stroke(EFI_SIMPLE_TEXT_INPUT_PROTOCOL *self, EFI
         return EFI_INVALID_PARAMETER;
     }
     scripted_read read;
-    if (firmware.next_read < firmware.script.size()) {
+    if (firmware.next_read < firmware.script.size() &&
+        firmware.script[firmware.next_read].tick_seconds != 0) {
+        return EFI_NOT_READY;  // the tick comes through WaitForEvent
+    } else if (firmware.next_read < firmware.script.size()) {
         read = firmware.script[firmware.next_read++];
     } else if (!firmware.script_ran_out) {
         // The script is over but the viewer still waits: end it with q.
@@ -61,6 +64,7 @@ EFI_STATUS EFIAPI fake_read_key_stroke(EFI_SIMPLE_TEXT_INPUT_PROTOCOL *self, EFI
     }
     if (read.status != EFI_SUCCESS) return read.status;
     firmware.screen_at_key.push_back(firmware.screen());
+    firmware.blt_calls_at_key.push_back(firmware.blt_calls.size());
     for (fake_firmware *other : firmware.more_outputs)
         other->screen_at_key.push_back(other->screen());
     key->ScanCode = read.scan_code;
@@ -202,6 +206,59 @@ EFI_STATUS EFIAPI fake_handle_protocol(EFI_HANDLE handle, EFI_GUID *protocol, vo
     return EFI_UNSUPPORTED;
 }
 
+// Tokens the fake hands out as events.
+int key_event_token, timer_event_token;
+
+EFI_STATUS EFIAPI fake_create_event(uint32_t type, UINTN, EFI_EVENT_NOTIFY notify, void *,
+                                    EFI_EVENT *event) {
+    fake_firmware &firmware = *active;
+    if (type != EVT_TIMER || notify != nullptr || event == nullptr) return EFI_INVALID_PARAMETER;
+    ++firmware.timer_events;
+    *event = &timer_event_token;
+    return EFI_SUCCESS;
+}
+
+EFI_STATUS EFIAPI fake_set_timer(EFI_EVENT event, EFI_TIMER_DELAY type, uint64_t) {
+    if (event != &timer_event_token || type != TimerPeriodic) return EFI_INVALID_PARAMETER;
+    return EFI_SUCCESS;
+}
+
+EFI_STATUS EFIAPI fake_close_event(EFI_EVENT event) {
+    if (event != &timer_event_token) return EFI_INVALID_PARAMETER;
+    --active->timer_events;
+    return EFI_SUCCESS;
+}
+
+// Answers at once: with the timer when the script's next entry is a tick
+// (the clock moved on), else with the keyboard (the next read has it).
+EFI_STATUS EFIAPI fake_wait_for_event(UINTN count, EFI_EVENT *events, UINTN *index) {
+    fake_firmware &firmware = *active;
+    if (++firmware.wait_calls > 100000) abandon(firmware);
+    if (count != 2 || events[0] != &key_event_token || events[1] != &timer_event_token ||
+        index == nullptr)
+        return EFI_INVALID_PARAMETER;
+    if (firmware.next_read < firmware.script.size() &&
+        firmware.script[firmware.next_read].tick_seconds != 0) {
+        uint32_t seconds = firmware.clock.Second + firmware.clock.Minute * 60 +
+                           firmware.clock.Hour * 3600 +
+                           firmware.script[firmware.next_read++].tick_seconds;
+        firmware.clock.Second = seconds % 60;
+        firmware.clock.Minute = seconds / 60 % 60;
+        firmware.clock.Hour = seconds / 3600 % 24;
+        firmware.blt_calls_at_tick.push_back(firmware.blt_calls.size());
+        *index = 1;
+    } else {
+        *index = 0;
+    }
+    return EFI_SUCCESS;
+}
+
+EFI_STATUS EFIAPI fake_get_time(EFI_TIME *time, void *) {
+    if (time == nullptr) return EFI_INVALID_PARAMETER;
+    *time = active->clock;
+    return EFI_SUCCESS;
+}
+
 EFI_STATUS EFIAPI fake_set_watchdog_timer(UINTN timeout, uint64_t code, UINTN, CHAR16 *) {
     fake_firmware &firmware = *active;
     ++firmware.watchdog_calls;
@@ -216,6 +273,7 @@ scripted_read key(CHAR16 unicode_char) { return {EFI_SUCCESS, unicode_char, 0}; 
 scripted_read scan_key(uint16_t scan_code) { return {EFI_SUCCESS, 0, scan_code}; }
 scripted_read no_key_yet() { return {EFI_NOT_READY, 0, 0}; }
 scripted_read device_error() { return {EFI_DEVICE_ERROR, 0, 0}; }
+scripted_read tick(uint32_t seconds) { return {EFI_NOT_READY, 0, 0, seconds}; }
 
 fake_firmware::fake_firmware(screen_geometry geometry) : modes{geometry} {
     memset(&mode, 0, sizeof mode);
@@ -229,6 +287,7 @@ fake_firmware::fake_firmware(screen_geometry geometry) : modes{geometry} {
 
     memset(&con_in, 0, sizeof con_in);
     con_in.ReadKeyStroke = fake_read_key_stroke;
+    con_in.WaitForKey = &key_event_token;
 
     memset(&boot, 0, sizeof boot);
     boot.LocateProtocol = fake_locate_protocol;
@@ -236,10 +295,18 @@ fake_firmware::fake_firmware(screen_geometry geometry) : modes{geometry} {
     boot.FreePool = fake_free_pool;
     boot.LocateHandleBuffer = fake_locate_handle_buffer;
     boot.HandleProtocol = fake_handle_protocol;
+    boot.CreateEvent = fake_create_event;
+    boot.SetTimer = fake_set_timer;
+    boot.WaitForEvent = fake_wait_for_event;
+    boot.CloseEvent = fake_close_event;
+
+    memset(&runtime, 0, sizeof runtime);
+    runtime.GetTime = fake_get_time;
 
     memset(&system, 0, sizeof system);
     system.ConIn = &con_in;
     system.BootServices = &boot;
+    system.RuntimeServices = &runtime;
     active = this;
     live_fakes.push_back(this);
 }

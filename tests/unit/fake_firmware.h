@@ -19,12 +19,16 @@ struct scripted_read {
     EFI_STATUS status;
     CHAR16 unicode_char;
     uint16_t scan_code;
+    // A tick instead of a read: no key yet, and WaitForEvent answers with
+    // the viewer's timer event after the clock moved on this many seconds.
+    uint32_t tick_seconds = 0;
 };
 
 scripted_read key(CHAR16 unicode_char);
 scripted_read scan_key(uint16_t scan_code);
 scripted_read no_key_yet();
 scripted_read device_error();
+scripted_read tick(uint32_t seconds);
 
 struct screen_geometry {
     uint32_t width;
@@ -79,6 +83,16 @@ struct fake_firmware {
     // The screen (as BGRA pixels) at each keystroke handed out; the
     // screens of more_outputs as well, each in its own fake.
     std::vector<std::vector<uint32_t>> screen_at_key;
+
+    // The wall clock GetTime answers with, and the events: the keyboard's
+    // and the one timer a viewer may make. WaitForEvent must be given both.
+    EFI_RUNTIME_SERVICES runtime;
+    EFI_TIME clock = {2026, 12, 11, 9, 59, 58, 0, 0, 0, 0, 0};
+    int timer_events = 0;  // made and not closed
+    int wait_calls = 0;
+    // The number of Blt calls made when each key was handed out, and when
+    // each tick was.
+    std::vector<size_t> blt_calls_at_key, blt_calls_at_tick;
 
     // Further screens the firmware drives: LocateHandleBuffer lists this
     // firmware's own output, then theirs (each another fake_firmware,

@@ -88,6 +88,11 @@ void paint_scaled(expected_screen &screen, scale_mode scale, uint32_t slide_widt
                     picture.pixels[(size_t)y * picture.width + x];
         return;
     }
+    paint_into(screen, area, slide_width, slide_height, picture);
+}
+
+void paint_into(expected_screen &screen, rectangle area, uint32_t slide_width,
+                uint32_t slide_height, oracle_picture picture) {
     const bool reducing = area.width < slide_width;
     // Enlarging: the nearest picture column of each screen column.
     std::vector<uint32_t> nearest_column(area.width);

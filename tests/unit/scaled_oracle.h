@@ -36,6 +36,11 @@ void paint_black_border(expected_screen &screen, scale_mode scale, uint32_t slid
 void paint_scaled(expected_screen &screen, scale_mode scale, uint32_t slide_width,
                   uint32_t slide_height, oracle_picture picture);
 
+// The picture scaled from a slide_width x slide_height slide into `area`,
+// by the same rules: 1:1, enlarged or reduced.
+void paint_into(expected_screen &screen, rectangle area, uint32_t slide_width,
+                uint32_t slide_height, oracle_picture picture);
+
 // The same for the 640x480 slides of the default image and its fake
 // pictures.
 rectangle expected_area(scale_mode scale, uint32_t width, uint32_t height);
