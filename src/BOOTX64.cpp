@@ -6,6 +6,7 @@
 #include "draw.h"
 #include "img.h"
 #include "outputs.h"
+#include "overview.h"
 #include "pictures.h"
 #include "screen.h"
 #include "screen_mode.h"
@@ -23,6 +24,42 @@ constexpr uint64_t watchdog_code = 0x10000;
 constexpr uint64_t quarter_second = 2500000;
 
 uint32_t smaller(uint32_t a, uint32_t b) { return a < b ? a : b; }
+
+// One pass of the talk on every screen but the console: the blank, or
+// the slide or listing the state asks for.
+void draw_talk(const screen *screens, uint32_t screen_count, const console_state &console,
+               const image_options &options, const presentation &state) {
+    if (state.blank != blank_none) {
+        for (uint32_t i = 0; i < screen_count; ++i)
+            if (!is_console(console, i))
+                fill_screen(screens[i].output, state.blank == blank_white ? 0x00FFFFFF : 0);
+        return;
+    }
+    // While a slide number is typed the audience sees no change.
+    if (state.go_to_active) return;
+    if (state.blank_ended) {
+        // The blank covered the border too: black again around the slide,
+        // which covers the rest.
+        for (uint32_t i = 0; i < screen_count; ++i)
+            if (!is_console(console, i)) clear_around_picture(screens[i]);
+    }
+    const int32_t picture = state.show_extra ? img_count + state.extra_index : state.current;
+    // Decoded afresh for each key, once for the screens that show the same
+    // set; a block that fails to decode is not drawn, and the screen keeps
+    // what it showed.
+    const uint8_t *pixels = nullptr;
+    const picture_set *decoded = nullptr;
+    for (uint32_t i = 0; i < screen_count; ++i) {
+        if (is_console(console, i)) continue;
+        const picture_set &set = screens[i].set;
+        if (decoded == nullptr || set.slides != decoded->slides) {
+            pixels = picture_pixels(options, set, picture);
+            decoded = &set;
+        }
+        const img_entry *shown = picture_entry(set, picture);
+        if (pixels != nullptr) draw_picture(screens[i], pixels, shown->width, shown->height);
+    }
+}
 
 }  // namespace
 
@@ -125,59 +162,38 @@ EFI_STATUS present(EFI_SYSTEM_TABLE *system, const image_options &options) {
     for (uint32_t i = 0; i < screen_count; ++i)
         if (!is_console(console, i)) clear_around_area(screens[i]);
 
+    overview_state overview = {};
+    bool redraw = true;
     while (!state.quit) {
-        if (state.blank != blank_none) {
-            for (uint32_t i = 0; i < screen_count; ++i)
-                if (!is_console(console, i))
-                    fill_screen(screens[i].output, state.blank == blank_white ? 0x00FFFFFF : 0);
-        } else if (!state.go_to_active) {
-            // While a slide number is typed the audience sees no change.
-            if (state.blank_ended) {
-                // The blank covered the border too: black again around the
-                // slide, which covers the rest.
-                for (uint32_t i = 0; i < screen_count; ++i)
-                    if (!is_console(console, i)) clear_around_picture(screens[i]);
-            }
-            int32_t picture = state.current;
-            if (state.show_extra) picture = img_count + state.extra_index;
-            // Decoded afresh for each key, once for the screens that show the
-            // same set; a block that fails to decode is not drawn, and the
-            // screen keeps what it showed.
-            const uint8_t *pixels = nullptr;
-            const picture_set *decoded = nullptr;
-            for (uint32_t i = 0; i < screen_count; ++i) {
-                if (is_console(console, i)) continue;
-                const picture_set &set = screens[i].set;
-                if (decoded == nullptr || set.slides != decoded->slides) {
-                    pixels = picture_pixels(options, set, picture);
-                    decoded = &set;
-                }
-                const img_entry *shown = picture_entry(set, picture);
-                if (pixels != nullptr) draw_picture(screens[i], pixels, shown->width, shown->height);
-            }
+        if (redraw) {
+            draw_talk(screens, screen_count, console, options, state);
+            if (console.shown) draw_console(screens[console.screen], options, state, &console);
+            state.show_extra = 0;
+            state.blank_ended = 0;
         }
-        if (console.shown) draw_console(screens[console.screen], options, state, &console);
-        state.show_extra = 0;
-        state.blank_ended = 0;
+        redraw = true;
 
         EFI_INPUT_KEY key;
-        uint32_t console_action = console_key_none;
-        do {
-            while (input->ReadKeyStroke(input, &key) != EFI_SUCCESS) {
-                // No key yet, or a device error: ask again at once; with a
-                // console, wait for the key or the next tick.
-                if (tick == nullptr) continue;
-                EFI_EVENT events[2] = {input->WaitForKey, tick};
-                UINTN index = 0;
-                if (EFI_ERROR(boot->WaitForEvent(2, events, &index)) || index != 1) continue;
-                if (read_time(system, &console))
-                    draw_console_times(screens[console.screen], options, console);
-            }
-            if (!console.shown) break;
-            console_action = console_key(&console, key, screen_count);
-            if (console_action == console_key_timer)
+        while (input->ReadKeyStroke(input, &key) != EFI_SUCCESS) {
+            // No key yet, or a device error: ask again at once; with a
+            // console, wait for the key or the next tick.
+            if (tick == nullptr) continue;
+            EFI_EVENT events[2] = {input->WaitForKey, tick};
+            UINTN index = 0;
+            if (EFI_ERROR(boot->WaitForEvent(2, events, &index)) || index != 1) continue;
+            if (read_time(system, &console) && !overview.open)
                 draw_console_times(screens[console.screen], options, console);
-        } while (console_action == console_key_timer);
+        }
+        const int32_t before = state.current;
+        // The console's own keys; not while the overview is open on it.
+        const uint32_t console_action =
+            console.shown && !overview.open ? console_key(&console, key, screen_count)
+                                            : console_key_none;
+        if (console_action == console_key_timer) {
+            draw_console_times(screens[console.screen], options, console);
+            redraw = false;
+            continue;
+        }
         if (console_action == console_key_swapped) {
             // The screen the console left shows the talk again, black
             // round the slide.
@@ -185,8 +201,36 @@ EFI_STATUS present(EFI_SYSTEM_TABLE *system, const image_options &options) {
                 if (!is_console(console, i)) clear_around_picture(screens[i]);
             continue;
         }
-        const int32_t before = state.current;
-        handle_input(&state, key, img_count, options.presenter_keys);
+        // The overview, on the console alone or on every screen; not while
+        // the screen is blank or a slide number is typed.
+        const screen &first_overview_screen = screens[console.shown ? console.screen : 0];
+        const overview_pages *pages = first_overview_screen.set.overview;
+        const int32_t selected = overview.selected;
+        const uint32_t overview_action =
+            options.presenter_keys && pages != nullptr && state.blank == blank_none &&
+                    !state.go_to_active
+                ? overview_key(&overview, &state, key, img_count, pages->grid)
+                : overview_not_mine;
+        if (overview_action == overview_not_mine) {
+            handle_input(&state, key, img_count, options.presenter_keys);
+        } else if (overview_action == overview_opened || overview_action == overview_moved) {
+            for (uint32_t i = 0; i < screen_count; ++i) {
+                if (console.shown && !is_console(console, i)) continue;
+                const overview_pages *own = screens[i].set.overview;
+                if (own == nullptr) continue;
+                const uint32_t page = own->grid.columns * own->grid.rows;
+                if (overview_action == overview_moved &&
+                    selected / (int32_t)page == overview.selected / (int32_t)page)
+                    move_overview_frame(screens[i], own->grid, selected, overview.selected);
+                else
+                    draw_overview(screens[i], options, overview);
+            }
+            redraw = false;
+        } else if (overview_action == overview_unchanged) {
+            redraw = false;
+        } else if (overview_action == overview_closed) {
+            console.laid_out = false;  // the console is drawn anew over the overview
+        }
         if (console.shown && state.current != before) start_timer(&console.timer, console.now);
     }
     if (tick != nullptr && boot->CloseEvent) boot->CloseEvent(tick);

@@ -32,6 +32,29 @@ struct compressed_pictures {
 // images built with PICTURE_COMPRESSION=lz4 only.
 extern const compressed_pictures lz4_pictures;
 
+// The overview of a picture set (with the presenter keys): pages the
+// build renders at the set's slide size, each a grid of thumbnails of the
+// slides in order with their numbers. Where the thumbnails lie, in the
+// page's pixels: the frame round the selected one follows from it.
+struct overview_grid {
+    uint32_t columns, rows;  // thumbnails a page, row by row
+    uint32_t left, top;      // the first thumbnail's top-left corner
+    uint32_t step_x, step_y; // from a thumbnail to the next in its row, and to the next row
+    uint32_t width, height;  // a thumbnail's size
+    uint32_t gutter;         // page background at least this far round every thumbnail
+    uint32_t background;     // the page's colour, 0x00RRGGBB
+};
+
+struct overview_pages {
+    overview_grid grid;
+    const img_entry *pages;       // page_count pictures of the slide size
+    const picture_block *blocks;  // compressed: each page's block; else null
+    uint32_t page_count;
+};
+
+// The overview pages of a one-size presenter image (overview_pages.cpp).
+extern const overview_pages deck_overview;
+
 // One rendering of the talk at one slide size: the pictures a screen
 // shows when this set suits it.
 struct picture_set {
@@ -40,6 +63,7 @@ struct picture_set {
     const img_entry *slides;      // the deck's slides in order
     const img_entry *listings;    // the two listings of the keys 1 and 2
     const picture_block *blocks;  // compressed: the slides' blocks, then the listings'; else null
+    const overview_pages *overview;  // null: no overview
 };
 
 // The sets of an image built with several slide sizes (picture_sets.cpp,
@@ -86,6 +110,9 @@ struct image_options {
     // slide_width x slide_height.
     const picture_set *sets = nullptr;
     uint32_t set_count = 0;
+    // PRESENTER_KEYS: the overview of a one-size image (of each set's, in
+    // its set); null: none.
+    const overview_pages *overview = nullptr;
     // SCREENS=presenter: the console's glyph faces, smallest first.
     const glyph_face *faces = nullptr;
     uint32_t face_count = 0;

@@ -66,5 +66,6 @@ picture_set set_for_screen(const image_options &options, uint32_t screen_width,
         return options.sets[choose_set(options.sets, options.set_count, screen_width,
                                        screen_height)];
     return {options.slide_width, options.slide_height, img, extra_img,
-            options.compressed != nullptr ? options.compressed->blocks : nullptr};
+            options.compressed != nullptr ? options.compressed->blocks : nullptr,
+            options.overview};
 }
