@@ -194,6 +194,9 @@ def cmake_text():
               "set(FACT_SMALLEST_SLIDE_SIZE %d %d)" % SMALLEST_SLIDE_SIZE,
               "set(FACT_LARGEST_SLIDE_SIZE %d %d)" % LARGEST_SLIDE_SIZE,
               "set(FACT_RAW_IMAGE_LIMIT %d)" % RAW_IMAGE_LIMIT,
+              # A picture's symbol prefix is BEFORE, its name, then AFTER.
+              "set(FACT_PICTURE_SYMBOL_BEFORE %s)" % picture_symbol(" ").split(" ")[0],
+              "set(FACT_PICTURE_SYMBOL_AFTER %s)" % picture_symbol(" ").split(" ")[1],
               "set(FACT_ARCHITECTURES %s)" % " ".join(m.arch for m in MACHINES)]
     for m in MACHINES:
         lines += ["set(FACT_BOOT_NAME_%s %s)" % (m.arch, m.boot_name),

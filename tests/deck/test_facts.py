@@ -1,7 +1,8 @@
 """The copies of facts.py that CMake and C++ read say what facts.py says:
 CMake's lists of each option read back by CMake itself, and the C++ values
 of each choice compiled with src/options.h (which must take them from the
-generated header and define none of its own) and printed."""
+generated header and define none of its own) and printed, and the picture
+symbols img.h links against named as facts.py names them."""
 import os
 import shutil
 import subprocess
@@ -66,6 +67,19 @@ class Copies(unittest.TestCase):
                         "-I" + self.folder, program, "-o", binary], check=True)
         printed = subprocess.run([binary], capture_output=True, text=True, check=True).stdout
         self.assertEqual(printed.splitlines(), ["%s %d" % pair for pair in named])
+
+    def test_the_viewer_links_the_picture_symbols_the_build_makes(self):
+        compiler = os.environ.get("DECK_CLANG") or shutil.which("clang++")
+        program = os.path.join(self.folder, "symbols.cpp")
+        with open(program, "w") as f:
+            f.write('#include "img.h"\n#define TEXT(x) #x\n#define SHOWN(x) TEXT(x)\n'
+                    'const char *start = SHOWN(PICTURE_START(brov_07));\n'
+                    'const char *end = SHOWN(PICTURE_END(brov_07));\n')
+        shown = subprocess.run([compiler, "-E", "-P", "-I" + os.path.join(ROOT, "src"), program],
+                               capture_output=True, text=True, check=True).stdout
+        symbol = facts.picture_symbol("brov_07")
+        self.assertIn('start = "%s_start";' % symbol, shown)
+        self.assertIn('end = "%s_end";' % symbol, shown)
 
 
 if __name__ == "__main__":
