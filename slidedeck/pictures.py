@@ -1,6 +1,7 @@
 #!/usr/bin/python3
 """The pictures the image links in, listed once: the slides' size, how many
-a deck has, the two listings and their sizes, and the picture names.
+a deck has, the two listings and their sizes, and the picture names, from
+the size range, limits, shares and names facts.py holds.
 
 The build, the image's slide table, the deck tools and the tests all read
 this list: the tools and tests import it, and the build runs
