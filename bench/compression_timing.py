@@ -30,7 +30,8 @@ from firmware_timing import (BOOT_POLL, first_screen, key_to_screen, marked,  # 
                              shows, shows_scaled)
 import harness  # noqa: E402
 from firmware_suite import Deck, ScaledScreen  # noqa: E402
-from slidedeck.pictures import MAX_SLIDE_COUNT, MAX_SLIDE_COUNT_LZ4  # noqa: E402
+from slidedeck.pictures import (COMPRESSIONS, MAX_SLIDE_COUNT,  # noqa: E402
+                                MAX_SLIDE_COUNT_LZ4)
 
 MODE = (1920, 1080)
 
@@ -74,7 +75,7 @@ def main():
     if "lengths" not in args.skip:
         decks = []
         for count in (1, None, MAX_SLIDE_COUNT, MAX_SLIDE_COUNT_LZ4):
-            for compression in ("none", "lz4"):
+            for compression in COMPRESSIONS:
                 if count == MAX_SLIDE_COUNT_LZ4 and compression == "none":
                     continue
                 if count is None:
@@ -114,11 +115,11 @@ def main():
         disks = {"none": os.path.join(build_root, "scaled", "fill", "bootdisk.img"),
                  "lz4": os.path.join(default_lz4.folder, "scaled", "fill", "bootdisk.img")}
         for _ in range(args.boots):
-            for compression in ("none", "lz4"):
+            for compression in COMPRESSIONS:
                 times[compression] += key_to_screen(
                     disks[compression], accel, MODE, lambda view: shows_scaled(scaled, view),
                     deck, keys)
-        for compression in ("none", "lz4"):
+        for compression in COMPRESSIONS:
             values = times[compression]
             print("key down to the next slide, fill at %dx%d, %-4s median %.3f s "
                   "(min %.3f, max %.3f, %d keys)" % (MODE + (compression, statistics.median(values),

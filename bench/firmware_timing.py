@@ -20,6 +20,7 @@ import time
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, ".."))
 sys.path.insert(0, os.path.join(HERE, "..", "tests", "firmware"))
+import facts  # noqa: E402
 import harness  # noqa: E402
 from firmware_suite import MARKER_RGB, WIDTH, HEIGHT, Deck, ScaledScreen  # noqa: E402
 
@@ -93,7 +94,8 @@ def main():
     parser.add_argument("--keys", type=int, default=20)
     parser.add_argument("--scaled-disk", help="also time keys on this image, built with "
                         "SLIDE_SCALE=--scale, against --disk, both in --mode")
-    parser.add_argument("--scale", choices=("whole", "fill"), default="fill")
+    parser.add_argument("--scale", choices=[scale for scale in facts.choices("SLIDE_SCALE")
+                                            if scale != "off"], default="fill")
     parser.add_argument("--mode", default="1920x1080", help="WIDTHxHEIGHT for --scaled-disk")
     parser.add_argument("--arch", choices=harness.ARCHITECTURES, default="x64",
                         help="x64: OVMF; aa64: AAVMF with ramfb and a USB keyboard")
@@ -129,7 +131,7 @@ def main():
         return "median %.2f s (min %.2f, max %.2f, %d runs)" % (
             statistics.median(values), min(values), max(values), len(values))
 
-    image_name = "BOOTAA64.EFI" if args.arch == "aa64" else "BOOTX64.EFI"
+    image_name = facts.MACHINE[args.arch].boot_name + ".EFI"
     image_path = os.path.join(os.path.dirname(args.disk), image_name)
     image_size = os.path.getsize(image_path) if os.path.exists(image_path) else None
     print("%s under QEMU with %s, one machine at a time"

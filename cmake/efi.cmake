@@ -7,18 +7,19 @@ find_program(EFI_CLANG NAMES clang++ clang++-14 REQUIRED)
 find_program(EFI_LLD_LINK NAMES lld-link lld-link-14 REQUIRED)
 
 # ---- Per architecture ---------------------------------------------------
-# Every image is built for each of these, under the name firmware boots
-# from removable media: x64 for x86-64 PCs, aa64 for ARM64 machines.
-set(EFI_ARCHITECTURES x64 aa64)
-set(EFI_BOOT_NAME_x64 BOOTX64)
-set(EFI_BOOT_NAME_aa64 BOOTAA64)
-# The compiler's target and the flags only one machine needs. x86-64: no
-# red zone (interrupt handlers share the stack). AArch64: no unaligned
-# access anywhere, since the framebuffer may be device memory, where one
-# faults; without it the compiler may merge narrow stores into wider ones
-# that are not aligned to their width.
-set(EFI_TARGET_x64 x86_64-unknown-windows)
-set(EFI_TARGET_aa64 aarch64-unknown-windows)
+# Every image is built for each machine of facts.py (x64 for x86-64 PCs,
+# aa64 for ARM64 machines), under the name firmware boots from removable
+# media, by the compiler for that machine's target.
+set(EFI_ARCHITECTURES ${FACT_ARCHITECTURES})
+foreach(arch ${EFI_ARCHITECTURES})
+    set(EFI_BOOT_NAME_${arch} ${FACT_BOOT_NAME_${arch}})
+    set(EFI_TARGET_${arch} ${FACT_TARGET_${arch}})
+endforeach()
+# The flags only one machine needs. x86-64: no red zone (interrupt
+# handlers share the stack). AArch64: no unaligned access anywhere, since
+# the framebuffer may be device memory, where one faults; without it the
+# compiler may merge narrow stores into wider ones that are not aligned to
+# their width.
 set(EFI_ARCH_FLAGS_x64 -mno-red-zone)
 set(EFI_ARCH_FLAGS_aa64 -mstrict-align)
 set(EFI_LINK_FLAGS_x64)
@@ -36,7 +37,7 @@ set(EFI_CXX_FLAGS
     -std=c++17 -g0 ${EFI_CODEGEN_FLAGS}
     -fno-stack-protector -fno-threadsafe-statics -fshort-wchar
     -mno-stack-arg-probe -Wall -Wextra -Werror -Werror=global-constructors
-    -I${PROJECT_SOURCE_DIR}/src)
+    -I${PROJECT_SOURCE_DIR}/src -I${FACTS_FOLDER})
 
 # efi_object(ARCH SOURCE OBJECT [FLAG...]): compiles one C++ unit for UEFI
 # on ARCH (x64 or aa64), with any further compiler flags given.

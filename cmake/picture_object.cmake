@@ -1,13 +1,13 @@
-# Turns one raw picture into a COFF object whose symbols are
-# _binary_bgra_NAME_bgra_start, _end and _size, wherever the file lies:
+# Turns one raw picture into a COFF object whose symbols are SYMBOL_start,
+# _end and _size (facts.picture_symbol of its NAME), wherever the file lies:
 # a small assembly file takes the bytes in with .incbin, assembled by clang
 # for TARGET (the same file and symbols for every machine). With
 # FORMAT=lz4, SOURCE is the picture's LZ4 block (cmake/compress_pictures.py
 # made and checked it), under the same symbols: the slide table links
 # against either.
 #
-# cmake -DSOURCE=... [-DFORMAT=bgra|lz4] -DNAME=... -DWIDTH=... -DHEIGHT=...
-#       -DCLANG=... -DTARGET=... -DOUTPUT=... -P picture_object.cmake
+# cmake -DSOURCE=... [-DFORMAT=bgra|lz4] -DNAME=... -DSYMBOL=... -DWIDTH=...
+#       -DHEIGHT=... -DCLANG=... -DTARGET=... -DOUTPUT=... -P picture_object.cmake
 
 # A bad picture also takes away the object an earlier build made, so
 # nothing stale stands in for it.
@@ -32,7 +32,7 @@ endif()
 
 # Nothing writes a picture: read-only data ("dr"), aligned for 4-byte
 # pixels and 16-byte copies.
-set(symbol _binary_bgra_${NAME}_bgra)
+set(symbol ${SYMBOL})
 if(FORMAT STREQUAL "lz4")
     set(stored "one LZ4 block")
 else()

@@ -28,7 +28,7 @@ endmacro()
 # The firmware reads the whole image into memory, twice: raw pictures that
 # make an image past 1 GiB are refused at configure time. COMPRESSION is
 # how the pictures are linked in (none for raw).
-set(RAW_IMAGE_LIMIT 1073741824)
+set(RAW_IMAGE_LIMIT ${FACT_RAW_IMAGE_LIMIT})
 function(check_raw_image_size compression)
     if(compression STREQUAL "none" AND PICTURE_BYTES GREATER RAW_IMAGE_LIMIT)
         math(EXPR mib "${PICTURE_BYTES} / 1048576")

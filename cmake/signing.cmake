@@ -32,7 +32,7 @@ set(MOK_MANAGER_PACKAGE shim-helpers-amd64-signed)
 
 # sbat_image(ARCH FOLDER NAME OBJECT...): for the images of the build
 # folder itself (FOLDER), the objects linked once more with the SBAT
-# section (src/sbat.S) into FOLDER/NAME.sbat.EFI, the image that is signed.
+# section (sbat.S, which facts.py writes from its SBAT text) into FOLDER/NAME.sbat.EFI, the image that is signed.
 # Shim refuses an image without that section. Made only when a signed disk
 # asks for it, so an unsigned build links nothing more, and its NAME.EFI
 # stays without the section, as it always was.
@@ -44,8 +44,8 @@ function(sbat_image arch folder name)
     set(object ${efi_folder}/sbat.obj)
     add_custom_command(
         OUTPUT ${object}
-        COMMAND ${EFI_CLANG} --target=${EFI_TARGET_${arch}} -c ${PROJECT_SOURCE_DIR}/src/sbat.S -o ${object}
-        DEPENDS ${PROJECT_SOURCE_DIR}/src/sbat.S
+        COMMAND ${EFI_CLANG} --target=${EFI_TARGET_${arch}} -c ${FACTS_FOLDER}/sbat.S -o ${object}
+        DEPENDS ${FACTS_FOLDER}/sbat.S
         COMMENT "Assembling the SBAT section (${arch})"
         VERBATIM)
     # Zeroed data in a section of its own, marked uninitialized, instead of

@@ -3,6 +3,10 @@ board and devices for each machine, and the memory a boot needs."""
 import collections
 import os
 import shutil
+import sys
+
+sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+import facts  # noqa: E402
 
 OVMF_DIR = "/usr/share/OVMF"
 OVMF_CODE = os.path.join(OVMF_DIR, "OVMF_CODE_4M.fd")
@@ -20,8 +24,8 @@ SNAKEOIL_KEY = "/usr/share/ovmf/PkKek-1-snakeoil.key"
 SNAKEOIL_CERT = "/usr/share/ovmf/PkKek-1-snakeoil.pem"
 AAVMF_DIR = "/usr/share/AAVMF"
 
-# One record per machine a disk boots on, keyed by the name of its
-# removable-media file. board: QEMU's machine type and the options after
+# One record per machine a disk boots on (facts.MACHINES), keyed by the
+# name of its removable-media file. board: QEMU's machine type and the options after
 # "accel=..."; code, store: the firmware and the variable store each run
 # starts from a copy of; secure: the Secure Boot pair of those, or None;
 # microsoft: the Secure Boot pair with Microsoft's keys enrolled, or None;
@@ -51,7 +55,9 @@ MACHINES = {
                                            "-boot", "menu=on,splash-time=0"),
                  packages=("qemu-system-arm", "qemu-efi-aarch64"), kvm=False),
 }
-ARCHITECTURES = tuple(MACHINES)
+# In facts.py's order; a machine the build makes images for has a record.
+ARCHITECTURES = tuple(m.arch for m in facts.MACHINES)
+assert set(ARCHITECTURES) == set(MACHINES), "harness/machines.py and facts.py name other machines"
 # The firmware reads the whole image file into memory and then loads it
 # into pages of its own: twice the image, and about 90 MiB OVMF uses itself
 # (the 250-slide image of 295 MiB boots in 680 MiB, not in 672 MiB; the

@@ -10,13 +10,17 @@ prints the removable-media file name of IMAGE's machine (BOOTX64.EFI or
 BOOTAA64.EFI), or names the problem and exits with 1.
 """
 import collections
+import os
 import struct
 import sys
 
-MACHINE_X64 = 0x8664
-MACHINE_AA64 = 0xAA64
+sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+import facts  # noqa: E402
+
+MACHINE_X64 = facts.MACHINE["x64"].pe_machine
+MACHINE_AA64 = facts.MACHINE["aa64"].pe_machine
 # The file name firmware boots from removable media, by machine.
-BOOT_NAMES = {MACHINE_X64: "BOOTX64.EFI", MACHINE_AA64: "BOOTAA64.EFI"}
+BOOT_NAMES = {m.pe_machine: m.boot_name + ".EFI" for m in facts.MACHINES}
 
 # The MS-DOS header's field that holds where the PE signature lies.
 _PE_OFFSET_FIELD = 0x3C

@@ -1,6 +1,7 @@
 #!/usr/bin/python3
 """The pictures the image links in, listed once: the slides' size, how many
-a deck has, the two listings and their sizes, and the picture names.
+a deck has, the two listings and their sizes, and the picture names, from
+the size range, limits, shares and names facts.py holds.
 
 The build, the image's slide table, the deck tools and the tests all read
 this list: the tools and tests import it, and the build runs
@@ -28,20 +29,17 @@ import os
 import re
 import sys
 
-# The size of the slides unless a build chooses another, and the range a
-# build may choose from (each side on its own).
-SLIDE_SIZE = (640, 480)
-SMALLEST_SLIDE_SIZE = (320, 240)
-LARGEST_SLIDE_SIZE = (7680, 4320)
+sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+# The size range, the deck limits, the listings' shares and the names are
+# facts.py's; they are named here too, where the deck tools look for them.
+from facts import (LARGEST_SLIDE_SIZE, LISTING_HEIGHTS, LISTING_SHARE_ROWS,  # noqa: E402,F401
+                   MAX_SLIDE_COUNT, MAX_SLIDE_COUNT_LZ4, SLIDE_PREFIX, SLIDE_SIZE,
+                   SMALLEST_SLIDE_SIZE, SUFFIX, choices, format_size, parse_size,
+                   picture_symbol, slide_name)
+
 # The default deck in deck/slides.txt.
 DEFAULT_SLIDE_COUNT = 47
-# The firmware reads the whole image into memory: 250 slides make an image
-# of about 310 MB.
-MAX_SLIDE_COUNT = 250
-# Stored as LZ4 blocks (PICTURE_COMPRESSION=lz4) a slide takes a few tens
-# of kilobytes, and a deck may be longer.
-MAX_SLIDE_COUNT_LZ4 = 999
-COMPRESSIONS = ("none", "lz4")
+COMPRESSIONS = choices("PICTURE_COMPRESSION")
 
 
 def max_slide_count(compression="none"):
@@ -49,26 +47,11 @@ def max_slide_count(compression="none"):
     return MAX_SLIDE_COUNT_LZ4 if compression == "lz4" else MAX_SLIDE_COUNT
 
 
-# Shown by the keys 1 and 2, in that order, with their height out of the
-# 480 rows of a 640x480 slide.
-LISTING_HEIGHTS = (
-    ("a_012_efiversion_src", 389),
-    ("a_043_graphic_image_blt_src", 295),
-)
 LISTING_NAMES = tuple(name for name, _ in LISTING_HEIGHTS)
-
-SLIDE_PREFIX = "brov_"
-SUFFIX = ".bgra"
 
 
 class PictureSetError(Exception):
     """A folder that is not a picture set; the message names the file."""
-
-
-def slide_name(number):
-    """The picture name of slide NUMBER, counting from 1, with at least two
-    digits: brov_01 .. brov_99, brov_100 .."""
-    return "%s%02d" % (SLIDE_PREFIX, number)
 
 
 def slide_names(count):
@@ -81,30 +64,12 @@ def picture_names(count=DEFAULT_SLIDE_COUNT):
     return slide_names(count) + list(LISTING_NAMES)
 
 
-def format_size(size):
-    return "%dx%d" % tuple(size)
-
-
-def parse_size(text):
-    """The slide size that TEXT ("1920x1080") names, as (width, height);
-    ValueError, saying what is allowed, for anything else."""
-    match = re.fullmatch(r"([1-9][0-9]{0,5})x([1-9][0-9]{0,5})", text.strip())
-    allowed = "%s to %s, e.g. 1920x1080" % (format_size(SMALLEST_SLIDE_SIZE),
-                                            format_size(LARGEST_SLIDE_SIZE))
-    if not match:
-        raise ValueError("%r is not a size WIDTHxHEIGHT; slides are %s" % (text, allowed))
-    size = (int(match.group(1)), int(match.group(2)))
-    if not all(low <= side <= high for low, side, high
-               in zip(SMALLEST_SLIDE_SIZE, size, LARGEST_SLIDE_SIZE)):
-        raise ValueError("%s is out of range; slides are %s" % (format_size(size), allowed))
-    return size
-
-
 def listing_sizes(size=SLIDE_SIZE):
     """The two listings, in key order, as (name, (width, height)) for slides
     of SIZE."""
     width, height = size
-    return tuple((name, (width, (share * height + 240) // 480))
+    return tuple((name, (width, (share * height + LISTING_SHARE_ROWS // 2)
+                                 // LISTING_SHARE_ROWS))
                  for name, share in LISTING_HEIGHTS)
 
 

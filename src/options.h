@@ -9,11 +9,9 @@
 #include "img.h"
 #include "scale.h"
 
-// SCREEN_MODE: which graphics mode the viewer asks the firmware for.
-typedef uint32_t screen_mode_choice;
-constexpr screen_mode_choice screen_keep = 0;   // the mode the firmware started in
-constexpr screen_mode_choice screen_slide = 1;  // the listed mode of the slide's size, else max
-constexpr screen_mode_choice screen_max = 2;    // the listed mode with the most pixels
+// The values of each option (scale_*, screen_* for SCREEN_MODE, screens_*
+// for SCREENS), which the build writes from facts.py.
+#include "option_values.h"
 
 // One picture stored as an LZ4 block: its first byte, and one past its last.
 struct picture_block {
@@ -69,14 +67,6 @@ struct picture_set {
 // The sets of an image built with several slide sizes (picture_sets.cpp,
 // linked into those images only), largest first as the build lists them.
 extern const picture_set deck_sets[];
-
-// SCREENS: which graphics outputs show the talk.
-typedef uint32_t screens_choice;
-constexpr screens_choice screens_first = 0;   // the one LocateProtocol returns
-constexpr screens_choice screens_mirror = 1;  // every screen the firmware drives, alike
-// With two screens or more, the first a presenter console (console.h),
-// the others the talk; with one, as mirror.
-constexpr screens_choice screens_presenter = 2;
 
 // The console's characters, rendered by the build from a monospaced font
 // at a few heights: each face's cells, one for each character of

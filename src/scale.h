@@ -8,10 +8,10 @@
 
 #include "screen.h"
 
-typedef uint32_t scale_mode;
-constexpr scale_mode scale_off = 0;    // 1:1 in the top-left corner, nothing cleared
-constexpr scale_mode scale_whole = 1;  // the largest whole factor: sharp square pixels
-constexpr scale_mode scale_fill = 2;   // the largest rectangle of the slide's shape
+// scale_mode: scale_off (1:1 in the top-left corner, nothing cleared),
+// scale_whole (the largest whole factor: sharp square pixels) or
+// scale_fill (the largest rectangle of the slide's shape), from facts.py.
+#include "option_values.h"
 
 // Where a slide_width x slide_height slide lands on a mode of
 // screen_width x screen_height. A width of 0 means the mode is drawn 1:1

@@ -13,8 +13,14 @@ import unittest
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
 from deck_builds import ROOT, BuildFailed, DeckBuild, make_deck, run  # noqa: E402
-from slidedeck.pictures import (LISTING_NAMES, count_slides, picture_bytes,  # noqa: E402
-                                slide_name)
+from slidedeck.pictures import (LARGEST_SLIDE_SIZE, LISTING_NAMES,  # noqa: E402
+                                SMALLEST_SLIDE_SIZE, count_slides, format_size,
+                                picture_bytes, slide_name)
+
+# Just outside the slide range, a side at a time.
+(LOW_WIDTH, LOW_HEIGHT), (HIGH_WIDTH, HIGH_HEIGHT) = SMALLEST_SLIDE_SIZE, LARGEST_SLIDE_SIZE
+OUTSIDE = ("%dx%d" % (LOW_WIDTH - 1, LOW_HEIGHT), "%dx%d" % (LOW_WIDTH, LOW_HEIGHT - 1),
+           "%dx%d" % (HIGH_WIDTH + 1, HIGH_HEIGHT), "%dx%d" % (HIGH_WIDTH, HIGH_HEIGHT + 1))
 
 
 def sparse_deck(folder, count, size):
@@ -41,10 +47,10 @@ class SlideSize(unittest.TestCase):
     def test_configure_refusals(self):
         build = DeckBuild(os.path.join(self.work, "refusals"))
         for value in ("1920", "1920x", "x1080", "1920x1080x2", "0640x480", "-640x480",
-                      "319x240", "320x239", "7681x4320", "7680x4321", "99999999999999999999x480"):
+                      "99999999999999999999x480") + OUTSIDE:
             with self.subTest(value=value):
                 self.refused(build, "", "-DSLIDE_SIZE=" + value, words=("SLIDE_SIZE=" + value,))
-        for value in ("320x240", "7680x4320"):
+        for value in (format_size(SMALLEST_SLIDE_SIZE), format_size(LARGEST_SLIDE_SIZE)):
             build.configure("", "-DSLIDE_SIZE=" + value, "-UPICTURE_COMPRESSION")
 
         # A presenter's folder made for 640x480, built at another size.
@@ -62,6 +68,20 @@ class SlideSize(unittest.TestCase):
                             "129 slides", "1 GiB"))
         # By default, pictures at this size are not raw.
         build.configure(above, "-DSLIDE_SIZE=1920x1080", "-UPICTURE_COMPRESSION")
+
+    def test_option_values_checked_from_facts(self):
+        build = DeckBuild(os.path.join(self.work, "options"))
+        # A refused value stays in the cache: each run sets both again.
+        both = ("-DSCREENS=first", "-DTALK_MINUTES=0")
+        for option, value in (("SCREENS", "sideways"), ("TALK_MINUTES", "1000"),
+                              ("TALK_MINUTES", "-1"), ("TALK_MINUTES", "1e2")):
+            with self.subTest(option=option, value=value):
+                self.refused(build, "", *both, "-D%s=%s" % (option, value),
+                             words=("%s=%s" % (option, value), "must be"))
+        build.configure("", "-DSCREENS=presenter", "-DTALK_MINUTES=999")
+        self.assertIn("record.talk_minutes = 999;", open(os.path.join(build.folder,
+                                                                    "build_options.cpp")).read())
+        build.configure("", *both)
 
     def test_a_deck_at_another_size_builds_into_the_image(self):
         size = (1024, 768)

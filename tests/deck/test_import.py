@@ -259,9 +259,10 @@ class SlideCount(ImportCase):
         self.assert_colour("brov_47", 320, 240, (230, 0, 0))
 
     def test_longer_talk_is_refused_with_its_page_count(self):
-        message = self.run_refused(self.pdf([PAGE] * 251))
+        message = self.run_refused(self.pdf([PAGE] * (deck_common.MAX_SLIDE_COUNT + 1)))
         self.assertRegex(message, "talk.pdf: 251 pages.* at most 250")
-        many = self.pictures({"%d.png" % n: ((4, 3), RED) for n in range(253)})
+        many = self.pictures({"%d.png" % n: ((4, 3), RED)
+                                 for n in range(deck_common.MAX_SLIDE_COUNT + 3)})
         self.assertRegex(self.run_refused(many), "talk: 253 pages.* at most 250.*leave out 3")
 
 

@@ -12,6 +12,7 @@ from pygments.lexers import CLexer, CppLexer
 
 from support import BUILD_HELPERS, PYTHON, ROOT, deck_common
 from slidedeck.pe import PeImage
+import facts
 
 import render_deck
 from render_deck import DeckError
@@ -256,7 +257,7 @@ class EfiversionProgram(unittest.TestCase):
             efi = os.path.join(folder, "efiversion.efi")
             for optimise in ("-O0", "-O2"):
                 compiled = subprocess.run(
-                    [clang, "-x", "c", "-std=c11", "--target=x86_64-unknown-windows",
+                    [clang, "-x", "c", "-std=c11", "--target=" + facts.MACHINE["x64"].target,
                      "-ffreestanding", "-mno-red-zone", "-Wall", "-Werror", optimise,
                      "-c", EFIVERSION, "-o", obj], capture_output=True, text=True)
                 self.assertEqual(compiled.returncode, 0, compiled.stderr)

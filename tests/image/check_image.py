@@ -24,8 +24,6 @@ import unittest
 
 import lz4.block
 
-# The PE machine field of each architecture's image.
-MACHINES = {"x64": 0x8664, "aa64": 0xAA64}
 # What no instruction of the image may name, by machine: the vector and
 # floating-point registers (firmware may leave that unit off, and U-Boot's
 # x86-64 UEFI does), and on AArch64 the cache-zeroing dc zva, which faults
@@ -48,11 +46,15 @@ IMAGE_DLLCHARACTERISTICS_NX_COMPAT = 0x0100
 # protection on: sections on 4 KiB pages, and the text of .sbat exactly
 # (the SBAT format's own line, then this program at generation 1).
 PAGE_SIZE = 4096
-SBAT_TEXT = (b"sbat,1,SBAT Version,sbat,1,https://github.com/rhboot/shim/blob/main/SBAT.md\n"
-             b"uefi-slides,1,uefi-slides,uefi-slides,1,README.md\n")
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", ".."))
+import facts  # noqa: E402
 from slidedeck.pe import PeImage  # noqa: E402
+
+# The PE machine field of each architecture's image.
+MACHINES = {m.arch: m.pe_machine for m in facts.MACHINES}
+# The .sbat text facts.py holds, which the build assembles from it.
+SBAT_TEXT = facts.SBAT.encode("ascii")
 from slidedeck.pictures import (LISTING_NAMES, SLIDE_SIZE, count_slides,  # noqa: E402
                                 parse_size, picture_size, slide_names)
 
@@ -168,7 +170,7 @@ class BuiltImage(unittest.TestCase):
 
     def symbol(self, name):
         """The prefix of picture NAME's link symbols, raw or a block."""
-        return "_binary_bgra_%s_bgra_" % name
+        return facts.picture_symbol(name) + "_"
 
     def test_every_picture_has_its_size_and_bytes(self):
         for name in self.slides + LISTINGS:
@@ -257,7 +259,7 @@ def main():
             sys.exit(__doc__)
         if arguments[0] == "--arch" and arguments[1] in MACHINES:
             BuiltImage.machine = MACHINES[arguments[1]]
-        elif arguments[0] == "--compression" and arguments[1] in ("none", "lz4"):
+        elif arguments[0] == "--compression" and arguments[1] in facts.choices("PICTURE_COMPRESSION"):
             BuiltImage.compression = arguments[1]
         elif arguments[0] == "--size":
             BuiltImage.size = parse_size(arguments[1])
