@@ -10,8 +10,8 @@ of harness/, which the firmware tests drive too.
                                                      (--vga-size sets its mode too)
     tools/boot.py DISK --second-screen [WxH]         a second screen (secondary-vga) beside the
                                                      first, in the first's mode or 800x600; the
-                                                     window shows both, VNC the second on the next
-                                                     display
+                                                     window's View menu shows either, VNC the
+                                                     second on the next display
     tools/boot.py DISK --secure-boot                 Secure Boot enforced, Debian's test key in db
     tools/boot.py DISK --secure-boot-shim            Secure Boot enforced, Microsoft's keys (a
                                                      SECURE_BOOT_SHIM disk, to rehearse MokManager)
