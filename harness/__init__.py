@@ -11,6 +11,6 @@ from .machines import (AAVMF_DIR, ARCHITECTURES, BOOT_MANAGER_MARK,  # noqa: F40
                        FIRMWARE_MEMORY_MB, MACHINES, OVMF_CODE, OVMF_DIR, OVMF_MS_VARS,
                        OVMF_SECURE_CODE, OVMF_SECURE_VARS, OVMF_VARS, SNAKEOIL_CERT,
                        SNAKEOIL_KEY, Arch, memory_for, missing_packages)
-from .qemu import Machine, console_text, key_codes, kvm_works  # noqa: F401
+from .qemu import SCREEN_IDS, Machine, console_text, key_codes, kvm_works  # noqa: F401
 from .qmp import Qmp  # noqa: F401
 from .screen import Screen  # noqa: F401

@@ -34,6 +34,13 @@ def key_codes(character):
     raise ValueError("no key code for %r" % character)
 
 
+# The mode OVMF starts the standard VGA adapter in without vga_size.
+DEFAULT_MODE = (1280, 800)
+# The ids QEMU knows the display devices by: the first screen and, with
+# second_screen, the second; Machine.screendump(device=...) takes either.
+SCREEN_IDS = ("screen0", "screen1")
+
+
 class Machine:
     """One QEMU run: OVMF, the disk as a snapshot, a QMP socket and the
     serial console in a file. Use as a context manager; it kills QEMU when
@@ -41,9 +48,14 @@ class Machine:
 
     def __init__(self, disk, *, vga_size=None, virtio_gpu=False, accel=None,
                  display="none", vnc_display=None, memory_mb=None, secure_boot=False,
-                 arch="x64", usb_keyboard=False, microsoft_keys=False, vars_file=None):
+                 arch="x64", usb_keyboard=False, microsoft_keys=False, vars_file=None,
+                 second_screen=None):
         if arch not in ARCHITECTURES:
             raise ValueError("arch must be one of %s" % ", ".join(ARCHITECTURES))
+        if second_screen and MACHINES[arch].screen:
+            raise ValueError("a second screen is set up for OVMF (x64) only")
+        if second_screen and virtio_gpu:
+            raise ValueError("a second screen is set up beside the VGA adapter only")
         if (secure_boot and MACHINES[arch].secure is None
                 or microsoft_keys and MACHINES[arch].microsoft is None):
             raise ValueError("Secure Boot is set up for OVMF (x64) only")
@@ -54,6 +66,10 @@ class Machine:
         self.accel = accel
         self.display = display
         self.vnc_display = vnc_display
+        # A second display device beside the first: its mode as (width,
+        # height), or True for the one it starts in by itself, the first's
+        # (see second_screen_device).
+        self.second_screen = second_screen
         # Enough for the image on the disk, unless given.
         self.memory_mb = memory_mb or (memory_for(self.disk) if self.disk else FIRMWARE_MEMORY_MB)
         self.secure_boot = secure_boot or microsoft_keys
@@ -108,9 +124,16 @@ class Machine:
         if self.disk:
             # snapshot=on: writes go to a temporary overlay, never the file.
             command += ["-drive", "format=raw,snapshot=on,file=" + self.disk]
-        command += ["-device", self.screen_device()]
+        command += ["-device", self.screen_device() + ",id=" + SCREEN_IDS[0]]
+        if self.second_screen:
+            command += ["-device", self.second_screen_device() + ",id=" + SCREEN_IDS[1]]
         if self.display == "vnc":
             command += ["-display", "none", "-vnc", "127.0.0.1:%d" % self.vnc_display]
+            if self.second_screen:
+                # The second screen on the next VNC display: one server
+                # shows one device.
+                command += ["-vnc", "127.0.0.1:%d,id=%s,display=%s" % (
+                    self.vnc_display + 1, SCREEN_IDS[1], SCREEN_IDS[1])]
         else:
             command += ["-display", self.display]
         return command
@@ -127,6 +150,26 @@ class Machine:
             width, height = self.vga_size
             return "VGA,xres=%d,yres=%d%s" % (width, height, _vga_memory(width, height))
         return "VGA"
+
+    def second_screen_device(self):
+        """The second display device: QEMU's secondary-vga, the standard VGA
+        adapter without the legacy VGA ranges, a screen of its own for
+        OVMF's video driver. OVMF starts every screen in the first one's
+        mode (the one its EDID prefers: vga_size, else 1280x800) where the
+        screen lists that mode, else in 800x600; xres and yres of the
+        second are not read. So the second screen can start in the first's
+        mode, or in 800x600, given 2 MiB of video memory, in which it lists
+        no mode larger than 832x624 (the first's must then be larger)."""
+        if self.second_screen is True:
+            return "secondary-vga"
+        first = self.vga_size or DEFAULT_MODE
+        if tuple(self.second_screen) == tuple(first):
+            return "secondary-vga,xres=%d,yres=%d%s" % (first + (_vga_memory(*first),))
+        if tuple(self.second_screen) == (800, 600) and first[0] * first[1] * 4 > 2 << 20:
+            return "secondary-vga,xres=800,yres=600,vgamem_mb=2"
+        raise ValueError("OVMF starts a second screen in the first one's mode (%dx%d) or in "
+                         "800x600 (the latter when the first's needs more than 2 MiB), not "
+                         "%dx%d" % (first + tuple(self.second_screen)))
 
     def start(self):
         if self.accel is None:
@@ -223,9 +266,14 @@ class Machine:
             time.sleep(0.1)
 
     # Screen and keyboard.
-    def screendump(self):
+    def screendump(self, device=None):
+        """What a screen shows: the first one, or the display device whose
+        id is DEVICE (SCREEN_IDS)."""
         path = os.path.join(self.workdir, "screen.ppm")
-        self.qmp.command("screendump", filename=path)
+        if device:
+            self.qmp.command("screendump", filename=path, device=device)
+        else:
+            self.qmp.command("screendump", filename=path)
         with open(path, "rb") as dump:
             return Screen.from_ppm(dump.read())
 

@@ -8,6 +8,10 @@ of harness/, which the firmware tests drive too.
     tools/boot.py DISK --vga-size 800x600            the firmware starts in that mode
     tools/boot.py DISK --virtio-gpu                  a display with no linear framebuffer
                                                      (--vga-size sets its mode too)
+    tools/boot.py DISK --second-screen [WxH]         a second screen (secondary-vga) beside the
+                                                     first, in the first's mode or 800x600; the
+                                                     window's View menu shows either, VNC the
+                                                     second on the next display
     tools/boot.py DISK --secure-boot                 Secure Boot enforced, Debian's test key in db
     tools/boot.py DISK --secure-boot-shim            Secure Boot enforced, Microsoft's keys (a
                                                      SECURE_BOOT_SHIM disk, to rehearse MokManager)
@@ -36,16 +40,22 @@ from harness import (ARCHITECTURES, MACHINES, OVMF_MS_VARS, SNAKEOIL_KEY,  # noq
 QEMU_MODULES = "/usr/lib/x86_64-linux-gnu/qemu"
 
 
-def _free_vnc_display():
-    """The lowest VNC display number whose port is free on 127.0.0.1."""
-    for display in range(0, 100):
-        with socket.socket() as probe:
-            try:
-                probe.bind(("127.0.0.1", 5900 + display))
-            except OSError:
-                continue
+def _free_vnc_display(count=1):
+    """The lowest VNC display number from which COUNT ports in a row are
+    free on 127.0.0.1."""
+    for display in range(0, 100 - count + 1):
+        if all(_port_free(5900 + display + offset) for offset in range(count)):
             return display
-    raise QemuError("no free VNC port between 5900 and 5999")
+    raise QemuError("no %d free VNC ports in a row between 5900 and 5999" % count)
+
+
+def _port_free(port):
+    with socket.socket() as probe:
+        try:
+            probe.bind(("127.0.0.1", port))
+        except OSError:
+            return False
+        return True
 
 
 def _window_display():
@@ -78,6 +88,11 @@ def parse_arguments():
                              "or the virtio GPU with --virtio-gpu)")
     parser.add_argument("--virtio-gpu", action="store_true",
                         help="a virtio GPU, whose graphics output has no linear framebuffer")
+    parser.add_argument("--second-screen", type=_size, nargs="?", const=True, metavar="WxH",
+                        help="a second display device (QEMU's secondary-vga) beside the first, "
+                             "as a projector beside the laptop's own screen, for images built "
+                             "with SCREENS=mirror (x64 only). OVMF starts it in the first's mode "
+                             "or, given 800x600 and a first mode larger than 832x624, in 800x600")
     parser.add_argument("--arch", choices=ARCHITECTURES, default="x64",
                         help="the machine: x64 (a PC with OVMF, the default) or aa64 (QEMU's "
                              "ARM64 virt board with AAVMF; ramfb at 800x600 unless --virtio-gpu)")
@@ -99,6 +114,12 @@ def parse_arguments():
     if args.vga_size and not args.virtio_gpu and machine.screen:
         parser.error("--vga-size on --arch %s needs --virtio-gpu (%s is 800x600)"
                      % (args.arch, machine.screen))
+    if args.second_screen:
+        try:
+            Machine(None, vga_size=args.vga_size, virtio_gpu=args.virtio_gpu, arch=args.arch,
+                    second_screen=args.second_screen).second_screen_device()
+        except ValueError as problem:
+            parser.error("--second-screen: %s" % problem)
     if args.accel == "kvm" and not machine.kvm:
         parser.error("--arch %s runs under TCG only on this machine" % args.arch)
     return args
@@ -116,10 +137,13 @@ def choose_display(machine, headless):
         print("Opening a %s window." % window)
         return
     machine.display = "vnc"
-    machine.vnc_display = _free_vnc_display()
+    machine.vnc_display = _free_vnc_display(2 if machine.second_screen else 1)
     print("No display (DISPLAY and WAYLAND_DISPLAY are unset): the screen is on "
           "VNC at 127.0.0.1:%d (display :%d)." % (5900 + machine.vnc_display,
                                                 machine.vnc_display))
+    if machine.second_screen:
+        print("The second screen is on VNC at 127.0.0.1:%d (display :%d)."
+              % (5901 + machine.vnc_display, machine.vnc_display + 1))
 
 
 def echo_serial(machine):
@@ -146,7 +170,7 @@ def main():
     accel = None if args.accel == "auto" else args.accel
     machine = Machine(args.disk, vga_size=args.vga_size, virtio_gpu=args.virtio_gpu, accel=accel,
                       secure_boot=args.secure_boot, arch=args.arch,
-                      microsoft_keys=args.secure_boot_shim)
+                      microsoft_keys=args.secure_boot_shim, second_screen=args.second_screen)
     choose_display(machine, args.headless)
     # Ctrl-C or a kill ends QEMU with us.
     signal.signal(signal.SIGTERM, lambda *_: sys.exit(1))

@@ -33,7 +33,7 @@ class Arguments(unittest.TestCase):
         configure, build, boot = plan()
         self.assertEqual(configure[:7], ["cmake", "-S", ".", "-B", "build", "-G", "Ninja"])
         self.assertEqual(configure[7:], ["-DDECK_PICTURES=", "-DPRESENTER_KEYS=OFF",
-                                         "-DPICTURE_COMPRESSION="])
+                                         "-DPICTURE_COMPRESSION=", "-DSCREENS=first"])
         self.assertEqual(build, ["cmake", "--build", "build", "--target", "efi_image"])
         self.assertEqual(boot, ["/usr/bin/python3", "tools/boot.py", "build/bootdisk.img"])
 
@@ -44,6 +44,17 @@ class Arguments(unittest.TestCase):
         _, _, boot = plan("--", "--headless")
         self.assertEqual(boot[3:], ["--headless"])
 
+    def test_a_talk_is_on_every_screen_the_default_deck_on_the_first(self):
+        _, configure, _, _ = plan("talk.pdf")
+        self.assertEqual(configure[-1], "-DSCREENS=mirror")
+        configure, _, _ = plan()
+        self.assertEqual(configure[-1], "-DSCREENS=first")
+        _, configure, _, boot = plan("talk.pdf", "--", "--screens", "first", "--second-screen")
+        self.assertEqual(configure[-1], "-DSCREENS=first")
+        self.assertEqual(boot[3:], ["--second-screen"])
+        configure, _, _ = plan("--screens=mirror")
+        self.assertEqual(configure[-1], "-DSCREENS=mirror")
+
     def test_a_talk_is_imported_compressed_with_presenter_keys(self):
         imported, configure, _, boot = plan("talk.pdf", "--background", "white", "--size",
                                             "1920x1080", "--", "--vga-size", "1920x1080")
@@ -53,7 +64,8 @@ class Arguments(unittest.TestCase):
                                     "--compression", "lz4", "--size", "1920x1080",
                                     "--background", "white"])
         self.assertEqual(configure[7:], ["-DDECK_PICTURES=" + deck, "-DSLIDE_SIZE=1920x1080",
-                                         "-DPRESENTER_KEYS=ON", "-DPICTURE_COMPRESSION=lz4"])
+                                         "-DPRESENTER_KEYS=ON", "-DPICTURE_COMPRESSION=lz4",
+                                         "-DSCREENS=mirror"])
         self.assertEqual(boot[3:], ["--vga-size", "1920x1080"])
 
     def test_own_options_are_read_anywhere_even_past_the_separator(self):
@@ -91,6 +103,7 @@ class Arguments(unittest.TestCase):
     def test_bad_values_stop_it_before_anything_is_installed_or_built(self):
         for arguments, problem in ((["--scale", "sideways"], "--scale: invalid choice"),
                                    (["--compression", "zip"], "--compression: invalid choice"),
+                                   (["--screens", "all"], "--screens: invalid choice"),
                                    (["--size", "big"], "big: must be WIDTHxHEIGHT"),
                                    (["talk.pdf", "--size"], "--size: expected one argument")):
             with self.subTest(arguments=arguments):
