@@ -65,7 +65,7 @@ struct picture_set {
 };
 
 // The sets of an image built with several slide sizes (picture_sets.cpp,
-// linked into those images only), largest first as the build lists them.
+// linked into those images only), in the order the build lists them.
 extern const picture_set deck_sets[];
 
 // The console's characters, rendered by the build from a monospaced font
