@@ -79,8 +79,8 @@ void blt(EFI_GRAPHICS_OUTPUT_PROTOCOL *gop, const uint8_t *pixels, uint32_t widt
     write_rows(out, 0, 0, pixels, columns, rows, (size_t)width * 4);
 }
 
-// Nothing in the viewer calls the formatters; `used` tells the linker to
-// keep them in the image all the same.
+// Only the presenter console calls int_to_ascii, and nothing calls
+// int_to_ascii_hex; `used` tells the linker to keep both in every image.
 __attribute__((used)) CHAR16 *int_to_ascii(int64_t value, uint8_t digits, CHAR16 *buffer) {
     // Work on the unsigned magnitude: negating the most negative value
     // would overflow, while 0 - (uint64_t)value is its exact magnitude.
@@ -157,7 +157,7 @@ EFI_STATUS present(EFI_SYSTEM_TABLE *system, const image_options &options) {
         if (boot->CloseEvent) boot->CloseEvent(tick);
         tick = nullptr;
     }
-    read_time(system, &console);
+    if (console.shown) read_time(system, &console);
 
     for (uint32_t i = 0; i < screen_count; ++i)
         if (!is_console(console, i)) clear_around_area(screens[i]);

@@ -1,6 +1,6 @@
 // The viewer: the entry point the firmware calls, its presentation loop
 // and the copy of one picture onto the screen; and the number formatters
-// for text output, which the viewer itself does not call.
+// for text output, which only the presenter console calls.
 #ifndef BOOTX64_H
 #define BOOTX64_H
 

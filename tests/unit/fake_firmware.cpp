@@ -254,6 +254,7 @@ EFI_STATUS EFIAPI fake_wait_for_event(UINTN count, EFI_EVENT *events, UINTN *ind
 }
 
 EFI_STATUS EFIAPI fake_get_time(EFI_TIME *time, void *) {
+    ++active->get_time_calls;
     if (time == nullptr) return EFI_INVALID_PARAMETER;
     *time = active->clock;
     return EFI_SUCCESS;

@@ -90,6 +90,7 @@ struct fake_firmware {
     EFI_TIME clock = {2026, 12, 11, 9, 59, 58, 0, 0, 0, 0, 0};
     int timer_events = 0;  // made and not closed
     int wait_calls = 0;
+    int get_time_calls = 0;
     // The number of Blt calls made when each key was handed out, and when
     // each tick was.
     std::vector<size_t> blt_calls_at_key, blt_calls_at_tick;

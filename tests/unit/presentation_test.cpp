@@ -216,6 +216,12 @@ TEST(Firmware, LocatesTheGraphicsOutputOnceAndDisablesTheWatchdog) {
     EXPECT_EQ(firmware.watchdog_timeout, 0u);
     EXPECT_GT(firmware.watchdog_code, 0xFFFFu) << "codes up to 0xFFFF belong to the firmware";
     EXPECT_TRUE(firmware.blt_calls.empty()) << "a linear BGR framebuffer is written directly";
+    // Nothing that only the other screens' options need: no listing of the
+    // outputs, no timer, no clock; the wait for a key is a plain poll.
+    EXPECT_EQ(firmware.locate_handle_buffer_calls, 0);
+    EXPECT_EQ(firmware.timer_events, 0);
+    EXPECT_EQ(firmware.wait_calls, 0);
+    EXPECT_EQ(firmware.get_time_calls, 0);
 }
 
 TEST(Firmware, AFailingWatchdogCallDoesNotStopTheTalk) {
