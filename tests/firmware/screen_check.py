@@ -12,6 +12,7 @@ import tempfile
 import threading
 import time
 
+import harness
 from slidedeck.pictures import LISTING_NAMES, SLIDE_SIZE, count_slides, picture_size, slide_name
 
 # Under TCG on a loaded machine a key takes a fraction of a second to show.
@@ -250,23 +251,16 @@ class KeysAndScreens:
     def shows(self, screen, view):
         return shows(screen, view, self.expected, self.mode)
 
-    def expect(self, view, what, timeout=KEY_TIMEOUT, since=None, poll=POLL_INTERVAL,
-               release=None):
+    def expect(self, view, what, timeout=KEY_TIMEOUT, since=None, poll=POLL_INTERVAL):
         """Polls the screen until it shows view; returns the seconds from
-        since (default: now) to the first matching screendump. release: QEMU
-        key codes held down, let go once 0.03 s have passed."""
+        since (default: now) to the first matching screendump."""
         self.step_number += 1
         since = since or time.monotonic()
         deadline = since + timeout
         while True:
             screen = self.machine.screendump()
             now = time.monotonic()
-            if release and now - since >= 0.03:
-                self.machine.key_event(release, down=False)
-                release = None
             if self.shows(screen, view):
-                if release:
-                    self.machine.key_event(release, down=False)
                 self.shown = view
                 if what:
                     self.log("ok   %-44s %s (%.2f s)" % (what, view.label, now - since))
@@ -278,22 +272,21 @@ class KeysAndScreens:
 
     def press(self, key, view, what=None, poll=POLL_INTERVAL):
         """Types key (a character, or a QEMU key code such as "pgdn") and
-        waits for view; returns the seconds from key down to it. A key that
+        waits for view; returns the seconds from key down to it (polled
+        every poll seconds, from 0.03 s after key down). A key that
         leaves the screen as it was is checked by the step after it."""
         changes = self.shown is None or view.key != self.shown.key
-        codes = self.machine_codes(key)
+        codes = harness.key_codes(key) if len(key) == 1 else [key]
         start = time.monotonic()
-        self.machine.key_event(codes, down=True)
+        # Key down, a short hold, key up, and only then the screen: a key
+        # held while the screendumps take their time on a loaded machine
+        # would repeat.
+        self.machine.press_codes(codes)
         elapsed = self.expect(view, what if what is not None else "key %s" % key, since=start,
-                              poll=poll, release=codes)
+                              poll=poll)
         if changes:
             self.key_seconds.append(elapsed)
         return elapsed
-
-    @staticmethod
-    def machine_codes(key):
-        import harness
-        return harness.key_codes(key) if len(key) == 1 else [key]
 
     def fail(self, what, view, screen, reason=None):
         base = os.path.join(self.artifacts, "%s-step%02d" % (self.name, self.step_number))
