@@ -26,10 +26,9 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
 sys.path.insert(0, os.path.join(HERE, "..", "tests", "build"))
 from deck_builds import DeckBuild, built_deck, run  # noqa: E402
-from firmware_timing import (BOOT_POLL, first_screen, key_to_screen, marked,  # noqa: E402
-                             shows, shows_scaled)
+from firmware_timing import first_screen, firmware_screen, key_to_screen  # noqa: E402
 import harness  # noqa: E402
-from firmware_suite import Deck, ScaledScreen  # noqa: E402
+from screen_check import Deck, ExpectedScreens, marked, shows  # noqa: E402
 from slidedeck.pictures import (COMPRESSIONS, MAX_SLIDE_COUNT,  # noqa: E402
                                 MAX_SLIDE_COUNT_LZ4)
 
@@ -67,6 +66,13 @@ def main():
     build_root = os.path.abspath(args.build)
     work = os.path.join(build_root, "deck-builds", "lengths")
 
+    # Around a 1:1 first slide, the firmware's screen in its default mode.
+    unscaled = ExpectedScreens(Deck(args.pictures, shown=[0]).slide_size, "off",
+                               firmware_screen(args.marker_disk, accel))
+
+    def first_slide(deck):
+        return lambda screen: shows(screen, deck.view(0), unscaled)
+
     # The default deck with lz4, 1:1 and fill: a build of its own.
     default_lz4 = DeckBuild(os.path.join(build_root, "deck-builds", "compression"))
     default_lz4.configure(os.path.abspath(args.pictures), "-DPICTURE_COMPRESSION=lz4")
@@ -88,7 +94,7 @@ def main():
                     folder = build.folder
                 deck = Deck(pictures, shown=[0])
                 decks.append((deck.count, compression, os.path.join(folder, "bootdisk.img"),
-                              os.path.join(folder, "BOOTX64.EFI"), shows(deck.view(0).rows)))
+                              os.path.join(folder, "BOOTX64.EFI"), first_slide(deck)))
 
         marker_efi = os.path.join(os.path.dirname(args.marker_disk), "marker.efi")
         marker_size = os.path.getsize(marker_efi)
@@ -109,7 +115,7 @@ def main():
 
     if "keys" not in args.skip:
         deck = Deck(args.pictures)
-        scaled = ScaledScreen("fill", *MODE)
+        scaled = ExpectedScreens(deck.slide_size, "fill")
         keys = min(args.keys, deck.count - 1)
         times = {"none": [], "lz4": []}
         disks = {"none": os.path.join(build_root, "scaled", "fill", "bootdisk.img"),
@@ -117,8 +123,7 @@ def main():
         for _ in range(args.boots):
             for compression in COMPRESSIONS:
                 times[compression] += key_to_screen(
-                    disks[compression], accel, MODE, lambda view: shows_scaled(scaled, view),
-                    deck, keys)
+                    disks[compression], accel, MODE, scaled, deck, keys)
         for compression in COMPRESSIONS:
             values = times[compression]
             print("key down to the next slide, fill at %dx%d, %-4s median %.3f s "
@@ -130,7 +135,7 @@ def main():
     if "memory" not in args.skip:
         pictures, build = built_deck(work, "%d-slides-lz4" % MAX_SLIDE_COUNT, MAX_SLIDE_COUNT,
                                      compression="lz4")
-        shown = shows(Deck(pictures, shown=[0]).view(0).rows)
+        shown = first_slide(Deck(pictures, shown=[0]))
         # The smallest multiple of 8 MiB that boots, by halving the range.
         low, high = 32, 512
         while high - low > 8:

@@ -24,7 +24,8 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, ".."))
 sys.path.insert(0, os.path.join(HERE, "..", "tests", "firmware"))
 import harness  # noqa: E402
-from firmware_suite import BOOT_LINE, BOOT_TIMEOUT, Deck, ScaledScreen  # noqa: E402
+from firmware_suite import BOOT_LINE, BOOT_TIMEOUT  # noqa: E402
+from screen_check import Deck, ExpectedScreens  # noqa: E402
 
 MODE = (1280, 800)
 TIMEOUT = 120
@@ -54,11 +55,11 @@ def key_times(disk, deck, scaled, keys, both):
     on_first, on_both = [], []
     with harness.Machine(disk, vga_size=MODE, second_screen=MODE, accel="tcg") as machine:
         machine.wait_for_serial(BOOT_LINE, BOOT_TIMEOUT)
-        wait_for(machine, first, scaled.screen(deck.view(0)), time.monotonic())
+        wait_for(machine, first, scaled.screen(deck.view(0), *MODE), time.monotonic())
         if both:
-            wait_for(machine, second, scaled.screen(deck.view(0)), time.monotonic())
+            wait_for(machine, second, scaled.screen(deck.view(0), *MODE), time.monotonic())
         for index in range(1, keys + 1):
-            expected = scaled.screen(deck.view(index))
+            expected = scaled.screen(deck.view(index), *MODE)
             start = time.monotonic()
             machine.key_event(["j"], down=True)
             on_first.append(wait_for(machine, first, expected, start))
@@ -80,7 +81,7 @@ def main():
     keys = -(-args.keys // args.rounds)
     if keys >= deck.count:
         parser.error("%d keys a boot: the deck has %d slides" % (keys, deck.count))
-    scaled = ScaledScreen("fill", *MODE)
+    scaled = ExpectedScreens(deck.slide_size, "fill")
 
     mirror_first, mirror_both, first_only = [], [], []
     for _ in range(args.rounds):

@@ -19,8 +19,10 @@ Secure Boot off and on.
 
 The key is enrolled once, on a fresh copy of Microsoft's store, by the
 steps of the firmware suite (tests/firmware/secure_boot_suite.py --shim);
-each timed boot starts from a copy of that enrolled store. Prints figures;
-checks nothing.
+each timed boot starts from a copy of that enrolled store. Every boot is in
+the slide's own mode (640x480), which the first slide fills: the whole
+screen is compared as the firmware suite compares it
+(tests/firmware/screen_check.py). Prints figures; checks nothing.
 
     bench/secure_boot_timing.py --disks build/tests/firmware/secure-boot \\
         --pictures build/bgra [--boots 3]
@@ -39,8 +41,8 @@ sys.path.insert(0, os.path.join(HERE, "..", "tests", "firmware"))
 sys.path.insert(0, HERE)
 import harness  # noqa: E402
 import secure_boot_suite  # noqa: E402
-from firmware_suite import Deck  # noqa: E402
-from firmware_timing import BOOT_POLL, LOADING, STARTING, shows, wait_until  # noqa: E402
+from firmware_timing import BOOT_POLL, LOADING, STARTING, wait_until  # noqa: E402
+from screen_check import Deck, ExpectedScreens, shows  # noqa: E402
 
 # (label, disk, firmware: "off", "db" or "shim")
 SETUPS = [("unsigned image, Secure Boot off", "unsigned.img", "off"),
@@ -54,7 +56,8 @@ COMPRESSED = [("signed lz4 image, Secure Boot off", "signed-compressed.img", "of
 def enrolled_store(args, deck, accel, folder):
     """A copy of Microsoft's store with the key enrolled from shim.img in
     MokManager, as the firmware suite does it; its path."""
-    suite = types.SimpleNamespace(disks=args.disks, disk=None, deck=deck, accel=accel,
+    suite = types.SimpleNamespace(disks=args.disks, images={}, marker_disks={}, deck=deck,
+                                  accel=accel, expected_screen=None,
                                   artifacts=os.path.join(folder, "failures"),
                                   vars_file=os.path.join(folder, "enrolled.fd"))
     shutil.copyfile(harness.OVMF_MS_VARS, suite.vars_file)
@@ -69,15 +72,15 @@ def enrolled_store(args, deck, accel, folder):
     return suite.vars_file
 
 
-def timed_boot(disk, firmware, accel, first_slide, enrolled, folder):
-    """One boot: QEMU start to first slide, loading to starting, starting to
-    first slide (None where a line is missing)."""
+def timed_boot(disk, firmware, accel, first_slide, enrolled, folder, mode):
+    """One boot in mode: QEMU start to first slide, loading to starting,
+    starting to first slide (None where a line is missing)."""
     options = {"db": dict(secure_boot=True), "off": {}}.get(firmware)
     if options is None:
         store = os.path.join(folder, "boot.fd")
         shutil.copyfile(enrolled, store)
         options = dict(microsoft_keys=True, vars_file=store)
-    with harness.Machine(disk, accel=accel, **options) as machine:
+    with harness.Machine(disk, accel=accel, vga_size=mode, **options) as machine:
         seconds, marks = wait_until(machine, first_slide, machine.started_at, BOOT_POLL)
     load = marks[STARTING] - marks[LOADING] if LOADING in marks and STARTING in marks else None
     start = seconds - (marks[STARTING] - machine.started_at) if STARTING in marks else None
@@ -102,7 +105,10 @@ def main():
     if problem:
         sys.exit(problem)
     deck = Deck(args.pictures)
-    first_slide = shows(deck.view(0).rows)
+    expected = ExpectedScreens(deck.slide_size, "off")
+
+    def first_slide(screen):
+        return shows(screen, deck.view(0), expected, deck.slide_size)
     accel = "kvm" if harness.kvm_works() else "tcg"
 
     folder = tempfile.mkdtemp(prefix="secure-boot-timing.")
@@ -115,7 +121,8 @@ def main():
         for _ in range(args.boots):
             for label, disk, firmware in setups:
                 results[label].append(timed_boot(os.path.join(args.disks, disk), firmware,
-                                                 accel, first_slide, enrolled, folder))
+                                                 accel, first_slide, enrolled, folder,
+                                                 deck.slide_size))
     finally:
         shutil.rmtree(folder, ignore_errors=True)
 

@@ -20,16 +20,11 @@ sys.path.insert(0, os.path.join(HERE, "..", "tests", "build"))
 sys.path.insert(0, os.path.join(HERE, "..", "tests", "firmware"))
 sys.path.insert(0, HERE)
 from deck_builds import DeckBuild, run  # noqa: E402
-from firmware_suite import Deck, ScaledScreen, use_slide_size  # noqa: E402
 import harness  # noqa: E402
-from firmware_timing import BOOT_POLL, key_to_screen, marked, wait_until  # noqa: E402
+from firmware_timing import BOOT_POLL, key_to_screen, wait_until  # noqa: E402
+from screen_check import Deck, ExpectedScreens, marked, shows  # noqa: E402
 
 SIZE = (1920, 1080)
-
-
-def shows(view):
-    return lambda screen: (screen.width, screen.height) == SIZE and \
-        screen.rows(0, 0, *SIZE) == view.rows
 
 
 def figures(values):
@@ -49,25 +44,24 @@ def main():
     build.configure("", "-DSLIDE_SIZE=1920x1080", "-DSLIDE_SCALE=fill", "-DSCREEN_MODE=slide",
                     "-UPICTURE_COMPRESSION")
     run(["cmake", "--build", build.folder, "--target", "efi_image", "scaled_images"])
-    use_slide_size(SIZE)
-    deck = Deck(os.path.join(build.folder, "bgra"))
+    deck = Deck(os.path.join(build.folder, "bgra"), slide_size=SIZE)
+    # SLIDE_SCALE=fill: 1:1 in the mode of the slide's size, enlarged at 3840x2160.
+    expected = ExpectedScreens(SIZE, "fill")
     accel = "kvm" if harness.kvm_works() else "tcg"
 
     boots, marker_boots = [], []
     for _ in range(args.boots):
         with harness.Machine(build.disk, accel=accel) as machine:
-            boots.append(wait_until(machine, shows(deck.view(0)), machine.started_at,
-                                    BOOT_POLL)[0])
+            boots.append(wait_until(machine, lambda screen: shows(screen, deck.view(0), expected,
+                                                                  SIZE),
+                                    machine.started_at, BOOT_POLL)[0])
         with harness.Machine(args.marker_disk, accel=accel) as machine:
             marker_boots.append(wait_until(machine, marked, machine.started_at, BOOT_POLL)[0])
 
     keys = min(args.keys, deck.count - 1)
-    native = key_to_screen(build.disk, accel, None, shows, deck, keys)
-    enlarged = ScaledScreen("fill", 3840, 2160)
+    native = key_to_screen(build.disk, accel, None, expected, deck, keys)
     fill_disk = os.path.join(build.folder, "scaled", "fill", "bootdisk.img")
-    large = key_to_screen(fill_disk, accel, (3840, 2160),
-                          lambda view: lambda screen: screen.rgb == enlarged.screen(view),
-                          deck, keys, virtio_gpu=True)
+    large = key_to_screen(fill_disk, accel, (3840, 2160), expected, deck, keys, virtio_gpu=True)
 
     print("%d slides of %dx%d on OVMF under %s, one machine at a time"
           % (deck.count, SIZE[0], SIZE[1], accel.upper()))

@@ -17,7 +17,7 @@ import time
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "build"))
 from deck_builds import built_deck  # noqa: E402
-from firmware_suite import Deck, Session, run_sessions, say  # noqa: E402
+from firmware_suite import Deck, DeckSuite, Session, run_sessions, say  # noqa: E402
 import harness  # noqa: E402
 from slidedeck.pictures import MAX_SLIDE_COUNT, MAX_SLIDE_COUNT_LZ4  # noqa: E402
 
@@ -48,17 +48,6 @@ def both_ends(s):
     s.quit()
 
 
-class LengthSuite:
-    """What a Session needs of its suite, for one generated deck."""
-
-    def __init__(self, disk, pictures, count, artifacts, accel):
-        self.disk = disk
-        self.marker_disk = None
-        self.artifacts = artifacts
-        self.deck = Deck(pictures, shown=shown_slides(count))
-        self.accel = accel
-
-
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     parser.add_argument("work", help="folder for the generated decks and their builds")
@@ -82,7 +71,8 @@ def main():
         if check.returncode != 0:
             say(check.stdout)
             sys.exit("[%s] the image checks failed" % name)
-        suite = LengthSuite(build.disk, pictures, count, args.artifacts, accel)
+        suite = DeckSuite({"default": build.disk}, Deck(pictures, shown=shown_slides(count)),
+                          args.artifacts, accel)
         # 640x480: the slide fills the screen, so no firmware screen to compare.
         sessions.append(Session(suite, name, mode=(640, 480)))
     say("built in %.0f s; booting %d sessions under %s"

@@ -4,8 +4,8 @@ SLIDE_SCALE=fill, booted once on OVMF with two display devices in two
 modes (VGA at 1280x800, secondary-vga at 800x600). Each screen is
 captured on its own (screendump with the device's id) and compared, pixel
 for pixel, with the slide filled into that screen's own mode, as the
-firmware suite's scaled sessions compute it: after the first slide, after
-j and after listing 1.
+unit tests' oracle gives it (screen_check.ExpectedScreens): after the
+first slide, after j and after listing 1.
 
     screens_suite.py --disk build/mirror/bootdisk.img --pictures build/bgra \\
         --artifacts DIR
@@ -21,8 +21,9 @@ import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", ".."))
-from firmware_suite import (BOOT_LINE, BOOT_TIMEOUT, KEY_TIMEOUT, POLL_INTERVAL,  # noqa: E402
-                            Deck, ScaledScreen, StepFailure, say)
+from firmware_suite import BOOT_LINE, BOOT_TIMEOUT  # noqa: E402
+from screen_check import (KEY_TIMEOUT, POLL_INTERVAL, Deck, ExpectedScreens,  # noqa: E402
+                          StepFailure, differing_pixels, say, shows)
 import harness  # noqa: E402
 
 # The two screens' modes, first (VGA) and second (secondary-vga): two
@@ -40,7 +41,7 @@ class TwoScreens:
     def __init__(self, disk, deck, artifacts, accel):
         self.deck = deck
         self.artifacts = artifacts
-        self.scaled = [ScaledScreen("fill", *mode) for mode in MODES]
+        self.expected = ExpectedScreens(deck.slide_size, "fill")
         self.machine = harness.Machine(disk, vga_size=MODES[0], second_screen=MODES[1],
                                        accel=accel)
         self.step = 0
@@ -54,8 +55,8 @@ class TwoScreens:
         deadline = since + timeout
         while True:
             screens = self.screens()
-            if all(screen.rgb == scaled.screen(view)
-                   for screen, scaled in zip(screens, self.scaled)):
+            if all(shows(screen, view, self.expected, mode)
+                   for screen, mode in zip(screens, MODES)):
                 say("ok   %-28s %s on both screens (%.2f s)"
                     % (what, view.label, time.monotonic() - since))
                 return
@@ -68,14 +69,18 @@ class TwoScreens:
         os.makedirs(self.artifacts, exist_ok=True)
         base = os.path.join(self.artifacts, "screens-step%02d" % self.step)
         lines = ["%s: expected %s on both screens" % (what, view.label)]
-        for number, (screen, scaled, name) in enumerate(zip(screens, self.scaled, NAMES), 1):
+        for number, (screen, mode, name) in enumerate(zip(screens, MODES, NAMES), 1):
             path = "%s-screen%d.png" % (base, number)
             screen.save_png(path)
-            if (screen.width, screen.height) != (scaled.width, scaled.height):
+            if (screen.width, screen.height) != mode:
                 problem = "the screen is %dx%d, not the mode asked for" % (screen.width,
                                                                            screen.height)
             else:
-                problem = scaled.mismatch(screen, view) or "as expected"
+                count, box = differing_pixels(
+                    screen.rgb, self.expected.screen(view, *mode), *mode)
+                problem = ("%d pixels differ from the scaled screen (x %d-%d, y %d-%d)"
+                           % (count, box[0], box[2], box[1], box[3]) if count
+                           else "as expected")
             lines.append("  %s: %s; screenshot %s" % (name, problem, path))
         with open(base + ".serial.txt", "w") as log:
             log.write(self.machine.serial())
@@ -96,6 +101,7 @@ class TwoScreens:
                         time.monotonic() - self.machine.started_at + KEY_TIMEOUT)
             self.press("j", self.deck.view(1))
             self.press("1", self.deck.view(1, 0))
+        self.expected.close()
 
 
 def main():

@@ -81,6 +81,7 @@ set_tests_properties(secure_boot_disks PROPERTIES LABELS firmware TIMEOUT 600
 add_test(NAME secure_boot
          COMMAND ${DECK_PYTHON} ${CMAKE_CURRENT_SOURCE_DIR}/secure_boot_suite.py
                  --disks ${sb} --pictures ${CMAKE_BINARY_DIR}/bgra
+                 --expected-screen $<TARGET_FILE:expected_screen>
                  --artifacts ${CMAKE_BINARY_DIR}/firmware-failures)
 set_tests_properties(secure_boot PROPERTIES LABELS firmware TIMEOUT 1200
                      FIXTURES_REQUIRED secure_boot_disks)
@@ -91,6 +92,7 @@ set_tests_properties(secure_boot PROPERTIES LABELS firmware TIMEOUT 1200
 add_test(NAME secure_boot_shim
          COMMAND ${DECK_PYTHON} ${CMAKE_CURRENT_SOURCE_DIR}/secure_boot_suite.py --shim
                  --disks ${sb} --pictures ${CMAKE_BINARY_DIR}/bgra
+                 --expected-screen $<TARGET_FILE:expected_screen>
                  --artifacts ${CMAKE_BINARY_DIR}/firmware-failures)
 set_tests_properties(secure_boot_shim PROPERTIES LABELS firmware TIMEOUT 1200
                      FIXTURES_REQUIRED secure_boot_disks)

@@ -185,7 +185,7 @@ class ShimSession(Session):
     """One machine on the shared variable store, booting the disks given."""
 
     def __init__(self, suite, name, disks):
-        super().__init__(suite, name, (firmware_suite.WIDTH, firmware_suite.HEIGHT))
+        super().__init__(suite, name, suite.deck.slide_size)
         self.disks = disks
 
     def machine_for(self, disk):
@@ -234,7 +234,7 @@ class SecureBootSession(Session):
         # The firmware starts in 640x480, which the slide fills: nothing
         # outside it to compare, so no marker application (unsigned, it
         # would be refused too).
-        super().__init__(suite, "secure-boot", (firmware_suite.WIDTH, firmware_suite.HEIGHT))
+        super().__init__(suite, "secure-boot", suite.deck.slide_size)
 
     def machine_for(self, disk):
         return DiskChain([(label, os.path.join(self.suite.disks, name))
@@ -263,7 +263,7 @@ def refusals(s):
     """Until the firmware starts the signed disk: no slide on the screen,
     and no other disk started. Then each of them must have failed to load
     with Access Denied, before the signed one."""
-    first_slide = s.suite.deck.view(0).rows
+    first_slide = s.suite.deck.view(0)
     started = boot_line("starting", SIGNED[0])
     deadline = time.monotonic() + BOOT_TIMEOUT
     while True:
@@ -279,7 +279,7 @@ def refusals(s):
             break
         if boot_line("failed to load", SIGNED[0]).search(text):
             refused_failure(s, "the firmware refused the signed disk too", screen)
-        if screen.rows(0, 0, firmware_suite.WIDTH, firmware_suite.HEIGHT) == first_slide:
+        if s.matches(screen, first_slide):
             refused_failure(s, "the first slide is on the screen before the firmware started "
                                "the signed disk", screen)
         if time.monotonic() > deadline:
@@ -317,7 +317,9 @@ def secure_boot(s):
 class Suite:
     def __init__(self, args):
         self.disks = args.disks
-        self.disk = self.marker_disk = None  # the session makes its own machine
+        self.images = {}  # the session makes its own machine
+        self.marker_disks = {}
+        self.expected_screen = args.expected_screen
         self.artifacts = args.artifacts
         self.deck = Deck(args.pictures)
         self.accel = "kvm" if harness.kvm_works() else "tcg"
@@ -348,6 +350,8 @@ def main():
                              "secure_boot_disks)")
     parser.add_argument("--pictures", required=True)
     parser.add_argument("--artifacts", required=True, help="folder for failure screenshots")
+    parser.add_argument("--expected-screen", help="the oracle program (default: "
+                        "build/tests/unit/expected_screen)")
     parser.add_argument("--shim", action="store_true",
                         help="the shim disks on Microsoft's keys instead (see above)")
     args = parser.parse_args()

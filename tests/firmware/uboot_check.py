@@ -1,22 +1,24 @@
 #!/usr/bin/python3
 """The image on a second, independent UEFI: U-Boot's x86-64 build under
-QEMU. It offers no graphics output and leaves SSE off, so the image must
-find no screen, hand EFI_NOT_FOUND back to U-Boot and leave the machine
-running: an instruction that needs SSE would reset it instead.
+QEMU, started through the harness. It offers no graphics output and leaves
+SSE off, so the image must find no screen, hand EFI_NOT_FOUND back to
+U-Boot and leave the machine running: an instruction that needs SSE would
+reset it instead.
 
-    uboot_check.py --disk build/bootdisk.img
+    uboot_check.py --disk build/bootdisk.img [--artifacts DIR]
 
-Exit status 0 when U-Boot reports the image's return, 1 otherwise.
+Exit status 0 when U-Boot reports the image's return, 1 otherwise; on a
+failure the serial console is kept as DIR/uboot.serial.txt.
 """
 import argparse
 import os
 import shutil
-import subprocess
 import sys
-import tempfile
 import time
 
-QEMU = "qemu-system-x86_64"
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", ".."))
+import harness  # noqa: E402
+
 UBOOT_ROM = "/usr/lib/u-boot/qemu-x86_64/u-boot.rom"
 STARTED = "Booting /efi\\boot\\bootx64.efi"
 # U-Boot prints the low bits of the status the application returned;
@@ -26,48 +28,62 @@ BANNER = "U-Boot 20"
 TIMEOUT = 300
 
 
+class UBootMachine(harness.Machine):
+    """The harness's x86-64 machine with U-Boot as its firmware instead of
+    OVMF: no flash, no variable store, no screen; the disk on virtio, and
+    -no-reboot, so that a reset ends QEMU."""
+
+    def __init__(self, disk):
+        # The variable store is never copied nor used: U-Boot has none.
+        super().__init__(disk, accel="tcg", memory_mb=512, vars_file=os.devnull)
+
+    def command_line(self):
+        return [harness.MACHINES["x64"].qemu, "-nodefaults", "-no-user-config",
+                "-bios", UBOOT_ROM, "-m", str(self.memory_mb), "-display", "none",
+                "-nic", "none", "-no-reboot", "-serial", "file:" + self.serial_path,
+                "-qmp", "unix:%s,server=on,wait=off" % os.path.join(self.workdir, "qmp.sock"),
+                "-drive", "if=virtio,format=raw,snapshot=on,file=" + self.disk]
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     parser.add_argument("--disk", required=True)
+    parser.add_argument("--artifacts", help="folder for the serial console on a failure")
     args = parser.parse_args()
-    for path, package in ((shutil.which(QEMU), "qemu-system-x86"), (UBOOT_ROM, "u-boot-qemu")):
-        if not path or not os.path.exists(path):
-            sys.exit("uboot_check: %s is missing; install the Debian package %s "
-                     "(tools/install-deps does)" % (path or QEMU, package))
+    if not os.path.exists(UBOOT_ROM):
+        sys.exit("uboot_check: %s is missing; install the Debian package u-boot-qemu "
+                 "(tools/install-deps does)" % UBOOT_ROM)
+    if not shutil.which(harness.MACHINES["x64"].qemu):
+        sys.exit("uboot_check: %s is missing; install the Debian package qemu-system-x86"
+                 % harness.MACHINES["x64"].qemu)
 
-    work = tempfile.mkdtemp(prefix="uboot.")
-    log_path = os.path.join(work, "serial.log")
-    command = [QEMU, "-nodefaults", "-no-user-config", "-bios", UBOOT_ROM, "-m", "512",
-               "-display", "none", "-nic", "none", "-no-reboot", "-serial", "file:" + log_path,
-               "-drive", "if=virtio,format=raw,snapshot=on,file=" + os.path.abspath(args.disk)]
-    process = subprocess.Popen(command, stdin=subprocess.DEVNULL, stderr=subprocess.PIPE)
-    log = ""
-    try:
+    with UBootMachine(args.disk) as machine:
         deadline = time.monotonic() + TIMEOUT
-        while time.monotonic() < deadline:
+        problem = None
+        while problem is None:
             time.sleep(0.2)
-            with open(log_path, "rb") as serial:
-                log = serial.read().decode("utf-8", "replace")
+            log = machine.serial()
             started = log.find(STARTED)
             if started >= 0 and RETURNED in log[started:]:
                 print("U-Boot started the image and it returned EFI_NOT_FOUND (no screen)")
                 return 0
             # -no-reboot: a reset ends QEMU; a second banner is a reset too.
-            if process.poll() is not None or log.count(BANNER) > 1:
-                break
-        if process.poll() is not None:
-            problem = "the machine reset or stopped (QEMU exited with %d)" % process.returncode
-        elif log.count(BANNER) > 1:
-            problem = "the machine reset"
-        else:
-            problem = "no %r after %d s" % (RETURNED if STARTED in log else STARTED, TIMEOUT)
+            if log.count(BANNER) > 1:
+                problem = "the machine reset"
+            else:
+                try:
+                    machine.check_alive()
+                except harness.QemuError as error:
+                    problem = "the machine reset or stopped (%s)" % error
+            if problem is None and time.monotonic() > deadline:
+                problem = "no %r after %d s" % (RETURNED if STARTED in log else STARTED, TIMEOUT)
+        log = machine.serial()
+        if args.artifacts:
+            os.makedirs(args.artifacts, exist_ok=True)
+            with open(os.path.join(args.artifacts, "uboot.serial.txt"), "w") as kept:
+                kept.write(log)
         print("uboot_check: %s; the serial console's end:\n%s" % (problem, log[-2000:]))
         return 1
-    finally:
-        if process.poll() is None:
-            process.kill()
-        process.wait()
-        shutil.rmtree(work, ignore_errors=True)
 
 
 if __name__ == "__main__":

@@ -6,7 +6,7 @@
 #include "fake_pictures.h"
 
 expected_screen::expected_screen(uint32_t width, uint32_t height)
-    : width(width), height(height), pixels((size_t)width * height, untouched) {}
+    : oracle_screen{width, height, std::vector<uint32_t>((size_t)width * height, untouched)} {}
 
 void expected_screen::paint(int number) {
     const picture_info picture = fake_picture(number);

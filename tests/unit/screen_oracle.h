@@ -9,11 +9,9 @@
 
 #include <vector>
 
-struct expected_screen {
-    uint32_t width;
-    uint32_t height;
-    std::vector<uint32_t> pixels;
+#include "scaled_oracle_core.h"
 
+struct expected_screen : oracle_screen {
     expected_screen(uint32_t width, uint32_t height);
     // Puts fake picture `number` at the top-left corner, clipped.
     void paint(int number);
