@@ -6,7 +6,8 @@ booted once at 1920x1080, where a page fills 1440x1080. Each key is timed
 from its press to the first screendump that equals the screen it settles
 on (no change for SETTLE seconds): o opening the overview and Esc closing
 it, Right moving the frame within a page, Page Down and Page Up moving it
-across a page. Prints the median and range of each.
+across a page. Prints the median and range of each, and what one
+screendump takes, the figures' resolution.
 
     overview_timing.py WORK_FOLDER [--repeats N]
 """
@@ -73,11 +74,18 @@ def main():
         for _ in range(args.repeats):
             key = "pgdn" if len(times["across a page (Page Down, Page Up)"]) % 2 == 0 else "pgup"
             times["across a page (Page Down, Page Up)"].append(timed(machine, key))
+        # What one screendump takes: a figure is known to about that much.
+        dumps = []
+        for _ in range(10):
+            start = time.monotonic()
+            machine.screendump()
+            dumps.append(time.monotonic() - start)
     print("overview key to screen, OVMF %s at %dx%d, 640x480 pages filled to 1440x1080:"
           % ((accel.upper(),) + MODE))
     for what, values in times.items():
         print("  %-36s median %.2f s (%.2f-%.2f, %d keys)"
               % (what, statistics.median(values), min(values), max(values), len(values)))
+    print("  (one screendump at %dx%d: median %.2f s)" % (MODE + (statistics.median(dumps),)))
     return 0
 
 
