@@ -36,6 +36,7 @@ from facts import (LARGEST_SLIDE_SIZE, LISTING_HEIGHTS, LISTING_SHARE_ROWS,  # n
                    MAX_SLIDE_COUNT, MAX_SLIDE_COUNT_LZ4, SLIDE_PREFIX, SLIDE_SIZE,
                    SMALLEST_SLIDE_SIZE, SUFFIX, choices, format_size, parse_size,
                    picture_symbol, slide_name)
+from slidedeck import overview  # noqa: E402
 
 # The default deck in deck/slides.txt.
 DEFAULT_SLIDE_COUNT = 47
@@ -160,6 +161,10 @@ def cmake_list(count, size=SLIDE_SIZE):
              "set(PICTURE_NAMES %s)" % " ".join(picture_names(count))]
     for name in picture_names(count):
         lines.append("set(PICTURE_SIZE_%s %d %d)" % ((name,) + picture_size(name, size)))
+    # The overview's pages (slidedeck/overview.py), of the slide size.
+    lines.append("set(OVERVIEW_NAMES %s)" % " ".join(overview.page_names(count, size)))
+    for name in overview.page_names(count, size):
+        lines.append("set(PICTURE_SIZE_%s %d %d)" % ((name,) + tuple(size)))
     return "\n".join(lines) + "\n"
 
 
@@ -177,7 +182,18 @@ def include_list(count, size=SLIDE_SIZE):
         lines.append("SLIDE(%s, %d, %d)" % ((name,) + picture_size(name, size)))
     for name in LISTING_NAMES:
         lines.append("LISTING(%s, %d, %d)" % ((name,) + picture_size(name, size)))
-    lines += ["#undef SLIDE", "#undef LISTING"]
+    # The overview (PRESENTER_KEYS): its grid, from the slide size alone,
+    # and its pages, pictures of the slide size.
+    lines += ["#undef SLIDE", "#undef LISTING",
+              "// OVERVIEW_GRID(columns, rows, left, top, step_x, step_y, width, height,",
+              "// gutter, background) and OVERVIEW(name, width, height) for each page.",
+              "#ifndef OVERVIEW_GRID", "#define OVERVIEW_GRID(...)", "#endif",
+              "#ifndef OVERVIEW", "#define OVERVIEW(name, width, height)", "#endif",
+              "OVERVIEW_GRID(%d, %d, %d, %d, %d, %d, %d, %d, %d, 0x%06X)"
+              % tuple(overview.grid(size))]
+    for name in overview.page_names(count, size):
+        lines.append("OVERVIEW(%s, %d, %d)" % ((name,) + tuple(size)))
+    lines += ["#undef OVERVIEW_GRID", "#undef OVERVIEW"]
     return "\n".join(lines) + "\n"
 
 
