@@ -26,12 +26,12 @@ from deck_builds import DeckBuild, make_deck, run  # noqa: E402
 from slidedeck import overview  # noqa: E402
 from slidedeck.pictures import slide_name  # noqa: E402
 import harness  # noqa: E402
+from screen_check import KEY_TIMEOUT, KeysAndScreens, StepFailure  # noqa: E402
 
 SIZE = (640, 480)
 SLIDE_COUNT = 20
 BOOT_LINE = "BdsDxe: starting Boot"
 BOOT_TIMEOUT = 180
-KEY_TIMEOUT = 30
 FRAME_COLOUR = (0xFF, 0xB0, 0x00)  # overview_frame_colour, 0x00FFB000
 
 
@@ -93,74 +93,51 @@ class Talk:
         return bytes(screen)
 
 
-class Session:
-    def __init__(self, disk, talk, artifacts, accel):
-        self.talk = talk
-        self.artifacts = artifacts
-        self.machine = harness.Machine(disk, vga_size=SIZE, accel=accel)
-        self.step = 0
+class Screens:
+    """What the session expects, as screen_check's helper takes it: a view
+    (a label and the RGB bytes of the whole screen) gives its own screen."""
+    scale = "overview"
 
-    def expect(self, expected, what, since, timeout=KEY_TIMEOUT):
-        self.step += 1
-        deadline = since + timeout
-        while True:
-            screen = self.machine.screendump()
-            if (screen.width, screen.height) == SIZE and screen.rgb == expected:
-                print("ok   %-40s (%.2f s)" % (what, time.monotonic() - since), flush=True)
-                return
-            if time.monotonic() > deadline:
-                self.fail(what, expected, screen)
-            self.machine.check_alive()
-            time.sleep(0.05)
+    def screen(self, view, width, height):
+        return view.rgb
 
-    def fail(self, what, expected, screen):
-        os.makedirs(self.artifacts, exist_ok=True)
-        base = os.path.join(self.artifacts, "overview-step%02d" % self.step)
-        screen.save_png(base + ".png")
-        with open(base + ".serial.txt", "w") as log:
-            log.write(self.machine.serial())
-        if (screen.width, screen.height) != SIZE:
-            detail = "the screen is %dx%d" % (screen.width, screen.height)
-        else:
-            wrong = [i // 3 for i in range(0, len(expected), 3)
-                     if screen.rgb[i:i + 3] != expected[i:i + 3]]
-            xs = [p % SIZE[0] for p in wrong]
-            ys = [p // SIZE[0] for p in wrong]
-            detail = "%d pixels differ, x %d-%d, y %d-%d" % (len(wrong), min(xs), max(xs),
-                                                            min(ys), max(ys))
-        raise SystemExit("FAIL %s: %s; screenshot %s.png, serial console %s.serial.txt"
-                         % (what, detail, base, base))
 
-    def press(self, key, expected, what):
-        start = time.monotonic()
-        if len(key) == 1:
-            self.machine.press(key)
-        else:
-            self.machine.press_codes([key])
-        self.expect(expected, what, start)
+class View:
+    def __init__(self, label, rgb):
+        self.label = label
+        self.key = label
+        self.rgb = rgb
 
-    def run(self):
-        t = self.talk
-        with self.machine:
-            self.machine.wait_for_serial(BOOT_LINE, BOOT_TIMEOUT)
-            self.expect(t.slides[0], "first slide after boot", self.machine.started_at,
-                        time.monotonic() - self.machine.started_at + KEY_TIMEOUT)
-            self.press("j", t.slides[1], "j")
-            self.press("j", t.slides[2], "j")
-            columns = t.grid.columns
-            selected = 2
-            self.press("o", t.overview_screen(selected), "o: the overview on slide 3")
-            selected += 1
-            self.press("right", t.overview_screen(selected), "Right: slide %d" % (selected + 1))
-            selected += columns
-            self.press("down", t.overview_screen(selected), "Down: slide %d" % (selected + 1))
-            selected += t.per_page
-            assert selected < SLIDE_COUNT
-            self.press("pgdn", t.overview_screen(selected),
-                       "Page Down: slide %d, page 2" % (selected + 1))
-            self.press("ret", t.slides[selected], "Enter: slide %d" % (selected + 1))
-            self.press("o", t.overview_screen(selected), "o: the overview again")
-            self.press("esc", t.slides[selected], "Esc: slide %d unchanged" % (selected + 1))
+
+def run_session(disk, talk, artifacts, accel):
+    machine = harness.Machine(disk, vga_size=SIZE, accel=accel)
+    with machine:
+        check = KeysAndScreens(machine, Screens(), "overview", artifacts, mode=SIZE)
+        machine.wait_for_serial(BOOT_LINE, BOOT_TIMEOUT)
+
+        def slide(n):
+            return View("slide %d" % (n + 1), talk.slides[n])
+
+        def page(n):
+            return View("the overview, frame on slide %d" % (n + 1), talk.overview_screen(n))
+
+        check.expect(slide(0), "first slide after boot",
+                     time.monotonic() - machine.started_at + KEY_TIMEOUT, machine.started_at)
+        check.press("j", slide(1))
+        check.press("j", slide(2))
+        columns = talk.grid.columns
+        selected = 2
+        check.press("o", page(selected), "o")
+        selected += 1
+        check.press("right", page(selected), "Right")
+        selected += columns
+        check.press("down", page(selected), "Down")
+        selected += talk.per_page
+        assert selected < SLIDE_COUNT
+        check.press("pgdn", page(selected), "Page Down, onto page 2")
+        check.press("ret", slide(selected), "Enter")
+        check.press("o", page(selected), "o again")
+        check.press("esc", slide(selected), "Esc: the slide unchanged")
 
 
 def main():
@@ -180,7 +157,11 @@ def main():
     accel = "kvm" if harness.kvm_works() else "tcg"
     print("built in %.0f s; booting on OVMF (%s) at %dx%d"
           % ((time.monotonic() - started, accel.upper()) + SIZE), flush=True)
-    Session(build.disk, Talk(build, pictures), args.artifacts, accel).run()
+    try:
+        run_session(build.disk, Talk(build, pictures), args.artifacts, accel)
+    except (StepFailure, harness.QemuError) as failure:
+        print("FAIL %s" % failure, flush=True)
+        return 1
     print("overview: passed in %.0f s" % (time.monotonic() - started))
     return 0
 
