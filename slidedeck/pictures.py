@@ -18,7 +18,8 @@ of the wrong size, naming the file.
 An image may hold several picture sets, the talk at several slide sizes,
 each screen shown the one that suits it: the default deck with a list of
 sizes (--size 1280x800,1920x1080), a presenter's folder with one
-subfolder WxH/ for each set. The sets of a folder are in facts.set_order;
+subfolder WxH/ for each set (import-deck --size auto writes even one set
+so, and the build takes its size from the folder). The sets of a folder are in facts.set_order;
 the default deck's in the order of the list. A set's pictures are named
 NAME_WxH (brov_01_1920x1080); the SLIDE and LISTING lines name the first
 set's, and SET(width, height) lines, each followed by SET_PICTURE(name,
@@ -204,18 +205,20 @@ def set_picture_name(name, size):
     return name + set_suffix(size)
 
 
-def cmake_list(count, size=SLIDE_SIZE, sets=None):
+def cmake_list(count, size=SLIDE_SIZE, sets=None, in_set_folders=False):
     """PICTURE_BYTES is what the pictures take uncompressed. PICTURE_FILE_x
-    is the picture's file in the picture folder. With several SETS (sizes)
-    every set's pictures are listed, each named NAME_WxH, in WxH/."""
+    is the picture's file in the picture folder: in WxH/ with several SETS
+    (sizes) or IN_SET_FOLDERS. With several, every set's pictures are
+    listed, each named NAME_WxH."""
     sets = sets or [size]
     several = len(sets) > 1
+    in_set_folders = in_set_folders or several
     names, files, sizes = [], {}, {}
     for set_size in sets:
         for name in picture_names(count):
             full = set_picture_name(name, set_size) if several else name
             names.append(full)
-            files[full] = (format_size(set_size) + "/" if several else "") + name + SUFFIX
+            files[full] = (format_size(set_size) + "/" if in_set_folders else "") + name + SUFFIX
             sizes[full] = picture_size(name, set_size)
     lines = ["# The pictures of this build, from slidedeck/pictures.py.",
              "set(SLIDE_COUNT %d)" % count,
@@ -300,13 +303,17 @@ def main():
         print("SLIDE_SIZE=%s: %s" % (args.size, error), file=sys.stderr)
         return 1
     count = DEFAULT_SLIDE_COUNT
+    in_set_folders = False
     if args.folder:
         try:
-            # A folder of several sets says its sizes itself.
-            sets = folder_sets(args.folder) or sets[:1]
-            if len(sets) > 1:
+            # A folder of sets in WxH/ says its sizes itself; a flat one is
+            # of SLIDE_SIZE.
+            found = folder_sets(args.folder)
+            if found:
+                sets, in_set_folders = found, True
                 count = count_sets(args.folder, sets, args.compression)
             else:
+                sets = sets[:1]
                 count = count_slides(args.folder, sets[0], args.compression)
         except PictureSetError as error:
             print(error, file=sys.stderr)
@@ -316,7 +323,7 @@ def main():
               "set PICTURE_COMPRESSION=lz4 or leave it empty" % ",".join(map(format_size, sets)),
               file=sys.stderr)
         return 1
-    write_if_changed(args.cmake, cmake_list(count, sets[0], sets))
+    write_if_changed(args.cmake, cmake_list(count, sets[0], sets, in_set_folders))
     write_if_changed(args.include, include_list(count, sets[0], sets))
     return 0
 

@@ -165,6 +165,53 @@ class OtherSize(ImportCase):
                       result.stderr)
 
 
+class SeveralSizes(ImportCase):
+    def test_two_sizes_make_a_set_each_rendered_at_its_size(self):
+        # A 16:9 page with a red box: each set is the page fitted to it.
+        page = (320, 180, BLUE, [(40, 45, 80, 45, RED)])
+        result = self.run_ok(self.pdf([page, (320, 180, GREEN, [])]),
+                             "--size", "1280x720,640x480")
+        self.assertIn("sizes taken: 1280x720, 640x480", result.stdout)
+        names = sorted(os.listdir(self.output))
+        self.assertEqual(names, ["1280x720", "640x480", deck_common.CONTACT_SHEET])
+        for size in ((1280, 720), (640, 480)):
+            folder = os.path.join(self.output, "%dx%d" % size)
+            self.assertEqual(count_slides(folder, size), 2)
+            self.assertEqual(sorted(n for n in os.listdir(folder) if not n.endswith(".bgra")), [])
+        # 4 pixels a point at 1280x720; 2 at 640x480, letterboxed 60 rows.
+        wide = os.path.join(self.output, "1280x720")
+        self.assertEqual(pixel(wide, "brov_01", 320, 270, (1280, 720)), bgra(RED))
+        self.assertEqual(pixel(wide, "brov_01", 150, 270, (1280, 720)), bgra(BLUE))
+        narrow = os.path.join(self.output, "640x480")
+        self.assertEqual(pixel(narrow, "brov_01", 160, 60 + 135, (640, 480)), bgra(RED))
+        self.assertEqual(pixel(narrow, "brov_01", 160, 30, (640, 480)), (0, 0, 0, 255))
+        self.assertEqual(pixel(narrow, "brov_02", 320, 240, (640, 480)), bgra(GREEN))
+        with Image.open(os.path.join(self.output, deck_common.CONTACT_SHEET)) as sheet:
+            self.assertEqual(sheet.width, 8 + 8 * (213 + 8))
+
+    def test_a_bad_list_is_refused_naming_the_entry(self):
+        talk = self.pdf([PAGE])
+        before = set(os.listdir(self.folder))
+        for sizes, problem in (("1280x800,800by600", "'800by600' is not a size"),
+                               ("1280x800,1280x800", "1280x800 is given twice"),
+                               ("1280x800,,800x600", "an empty entry"),
+                               ("1280x800,100x100", "100x100 is out of range")):
+            with self.subTest(sizes=sizes):
+                result = import_deck(talk, "-o", self.output, "--size", sizes)
+                self.assertEqual(result.returncode, 2)
+                self.assertIn(problem, result.stderr)
+                self.assertEqual(set(os.listdir(self.folder)), before)
+
+    def test_auto_stops_at_the_budget_and_keeps_the_first_size(self):
+        result = self.run_ok(self.pdf([PAGE]), "--size", "auto", "--budget", "0.001")
+        self.assertIn("sizes taken: 1920x1080\n", result.stdout)
+        self.assertIn("sizes left out for the budget: 1280x800, 1920x1200, 1366x768, "
+                      "1024x768, 1280x720, 2560x1440, 2560x1600, 3840x2160", result.stdout)
+        self.assertEqual(sorted(os.listdir(self.output)),
+                         ["1920x1080", deck_common.CONTACT_SHEET])
+        self.assertEqual(count_slides(os.path.join(self.output, "1920x1080"), (1920, 1080)), 1)
+
+
 class PictureModes(ImportCase):
     def test_every_mode_a_png_or_jpeg_comes_in_keeps_its_colours(self):
         talk = self.pictures({})
