@@ -31,7 +31,7 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(HERE)
 sys.path.insert(0, os.path.join(ROOT, "tests", "deck"))
 sys.path.insert(0, os.path.join(ROOT, "tests", "firmware"))
-from support import IMPORT_DECK, PYTHON, make_pdf, poppler, write  # noqa: E402
+from support import IMPORT_DECK, PYTHON, make_pdf, write  # noqa: E402
 from pdf_fidelity import PAGE, beamer_layout, psnr  # noqa: E402
 import firmware_suite  # noqa: E402
 
@@ -70,9 +70,15 @@ def screen_of(folder, size, mode):
 
 
 def reference(pdf, mode, work):
-    """Poppler's page fitted to the mode, centred on black."""
-    width = min(mode[0], int(mode[1] * PAGE[0] / PAGE[1]))
-    page = poppler(pdf, 1, width, work)
+    """Poppler's page fitted to the mode as import-deck fits a page
+    (rounded to whole pixels), centred on black."""
+    scale = min(mode[0] / PAGE[0], mode[1] / PAGE[1])
+    size = (min(mode[0], round(PAGE[0] * scale)), min(mode[1], round(PAGE[1] * scale)))
+    out = os.path.join(work, "reference")
+    subprocess.run(["pdftoppm", "-f", "1", "-l", "1", "-singlefile", "-scale-to-x",
+                    str(size[0]), "-scale-to-y", str(size[1]), pdf, out], check=True)
+    with Image.open(out + ".ppm") as rendered:
+        page = rendered.convert("RGB")
     screen = Image.new("RGB", mode, (0, 0, 0))
     screen.paste(page, ((mode[0] - page.width) // 2, (mode[1] - page.height) // 2))
     return screen
