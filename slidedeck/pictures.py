@@ -319,8 +319,9 @@ def main():
             print(error, file=sys.stderr)
             return 1
     if len(sets) > 1 and args.compression != "lz4":
-        print("SLIDE_SIZE=%s: several slide sizes store their pictures compressed; "
-              "set PICTURE_COMPRESSION=lz4 or leave it empty" % ",".join(map(format_size, sets)),
+        print("%s: several slide sizes (%s) store their pictures compressed; "
+              "set PICTURE_COMPRESSION=lz4 or leave it empty"
+              % (args.folder or "SLIDE_SIZE", ", ".join(map(format_size, sets))),
               file=sys.stderr)
         return 1
     write_if_changed(args.cmake, cmake_list(count, sets[0], sets, in_set_folders))
