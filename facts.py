@@ -54,7 +54,8 @@ OPTIONS = (
            cxx_names=("scale_off", "scale_whole", "scale_fill"),
            refusal="must be off, whole or fill"),
     option("SLIDE_SIZE", "size", "640x480",
-           "Size of every slide, WIDTHxHEIGHT, from 320x240 to 7680x4320",
+           "Size of every slide, WIDTHxHEIGHT, from 320x240 to 7680x4320, or a "
+           "comma-separated list of sizes for an image of several picture sets",
            field="slide_width slide_height"),
     option("SCREEN_MODE", "choice", "keep", "Screen mode: keep, slide or max",
            values=("keep", "slide", "max"), field="screen_mode", cxx_type="screen_mode_choice",
@@ -145,6 +146,45 @@ def parse_size(text):
                in zip(SMALLEST_SLIDE_SIZE, size, LARGEST_SLIDE_SIZE)):
         raise ValueError("%s is out of range; slides are %s" % (format_size(size), allowed))
     return size
+
+
+def parse_sizes(text):
+    """The slide sizes a comma-separated list TEXT ("1280x800,1920x1080")
+    names, in its order, each as parse_size reads it; ValueError, naming
+    the entry, for a malformed or repeated entry or an empty list."""
+    sizes = []
+    for entry in text.split(","):
+        if not entry.strip():
+            raise ValueError("%r: an empty entry in the list of sizes; separate sizes "
+                             "WIDTHxHEIGHT by single commas, e.g. 1280x800,1920x1080" % text)
+        size = parse_size(entry)
+        if size in sizes:
+            raise ValueError("%s is given twice in %r; list each size once"
+                             % (format_size(size), text))
+        sizes.append(size)
+    return sizes
+
+
+# The sizes an image of several picture sets takes when left to choose
+# (import-deck --size auto), most common first among the screens of
+# projectors and laptops; the sets of a folder are listed in this order,
+# other sizes after them by width, then height.
+COMMON_SIZES = ((1920, 1080), (1280, 800), (1920, 1200), (1366, 768), (1024, 768),
+                (1280, 720), (2560, 1440), (2560, 1600), (3840, 2160))
+# The image size auto stops before, in bytes.
+AUTO_IMAGE_BUDGET = 48 * 1000 * 1000
+
+
+def set_order(size):
+    """The key sorting the picture sets of a folder."""
+    size = tuple(size)
+    common = COMMON_SIZES.index(size) if size in COMMON_SIZES else len(COMMON_SIZES)
+    return (common,) + size
+
+
+def set_suffix(size):
+    """What a picture of the set of SIZE adds to its name: brov_01_1920x1080."""
+    return "_" + format_size(size)
 
 
 # ---- Machines -----------------------------------------------------------

@@ -32,7 +32,8 @@ def main():
         times = []
         for _ in range(runs):
             start = time.perf_counter()
-            subprocess.run([PYTHON, IMPORT_DECK, pdf, "-o", os.path.join(folder, "deck")],
+            subprocess.run([PYTHON, IMPORT_DECK, pdf, "-o", os.path.join(folder, "deck"),
+                            "--size", "640x480"],
                            check=True, stdout=subprocess.DEVNULL)
             times.append(time.perf_counter() - start)
     print("import-deck, 47-page PDF: best %.2f s, worst %.2f s of %d runs"

@@ -32,6 +32,11 @@ PAGE = (453.54, 255.12)
 
 
 def beamer_page():
+    return make_pdf([beamer_layout()])
+
+
+def beamer_layout(number=1, pages=47):
+    """Page NUMBER of a talk of PAGES, for make_pdf."""
     width, height = PAGE
     navy, teal, paper = (28, 52, 92), (0, 120, 120), (255, 255, 255)
     boxes = [(0, 0, width, 30, navy),                        # title bar
@@ -45,8 +50,8 @@ def beamer_page():
     texts += [(24, 166, 8, "Block text at eight points, as Beamer sets it"),
               (24, 180, 8, "inside a block with a coloured title bar"),
               (8, height - 10, 6, "Author - Talk title - Conference 2026"),
-              (width - 30, height - 10, 6, "1 / 47")]
-    return make_pdf([(width, height, paper, boxes, texts)])
+              (width - 30, height - 10, 6, "%d / %d" % (number, pages))]
+    return (width, height, paper, boxes, texts)
 
 
 def fill_screen(slide):

@@ -8,13 +8,14 @@ set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PICTURE_LIST})
 # into FOLDER (pictures.cmake and pictures.inc, the include that the slide
 # table and the viewer are compiled with) and reads it: sets SLIDE_COUNT,
 # PICTURE_NAMES, PICTURE_SIZE_<name> (width height) and PICTURE_BYTES (all
-# of them uncompressed), for slides of SLIDE_SIZE. SOURCE is "--default"
+# of them uncompressed), for slides of SLIDE_SIZE (another --size among
+# SOURCE wins: the default deck at SLIDE_SIZES). SOURCE is "--default"
 # or "--folder DIR", a presenter's folder,
 # which is counted and checked; a bad folder stops the configure with the
 # file named, and the earlier list stays as it was.
 macro(picture_list folder)
     execute_process(
-        COMMAND ${DECK_PYTHON} ${PICTURE_LIST} configure ${ARGN} --size ${SLIDE_SIZE}
+        COMMAND ${DECK_PYTHON} ${PICTURE_LIST} configure --size ${SLIDE_SIZE} ${ARGN}
                 --cmake ${folder}/pictures.cmake --include ${folder}/pictures.inc
         RESULT_VARIABLE picture_list_result
         ERROR_VARIABLE picture_list_error)

@@ -195,3 +195,13 @@ def replace_folder(new, folder):
     os.rename(folder, old)
     os.rename(new, folder)
     shutil.rmtree(old, ignore_errors=True)
+
+
+def labelled_sheet(sheet, text):
+    """SHEET with a line of TEXT above it: the contact sheet of a folder of
+    several picture sets says which sizes it holds."""
+    label_height = 28
+    labelled = Image.new("RGB", (sheet.width, sheet.height + label_height), (64, 64, 64))
+    ImageDraw.Draw(labelled).text((8, 6), text, fill="white", font=font("DejaVuSans.ttf", 14))
+    labelled.paste(sheet, (0, label_height))
+    return labelled

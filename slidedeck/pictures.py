@@ -6,14 +6,24 @@ the size range, limits, shares and names facts.py holds.
 The build, the image's slide table, the deck tools and the tests all read
 this list: the tools and tests import it, and the build runs
 
-    pictures.py configure (--default | --folder FOLDER) [--size WxH]
+    pictures.py configure (--default | --folder FOLDER) [--size WxH[,WxH...]]
                           --cmake FILE --include FILE
 
-which writes the list for CMake (picture names and sizes) and for C++ (an
-include of SLIDE(name, width, height) and LISTING(name, width, height)
-lines). With --folder it counts the presenter's brov_NN.bgra files first,
-and refuses a folder with a gap, a stray name or a picture of the wrong
-size, naming the file.
+which writes the list for CMake (picture names, files and sizes) and for
+C++ (an include of SLIDE(name, width, height) and LISTING(name, width,
+height) lines). With --folder it counts the presenter's brov_NN.bgra
+files first, and refuses a folder with a gap, a stray name or a picture
+of the wrong size, naming the file.
+
+An image may hold several picture sets, the talk at several slide sizes,
+each screen shown the one that suits it: the default deck with a list of
+sizes (--size 1280x800,1920x1080), a presenter's folder with one
+subfolder WxH/ for each set (import-deck --size auto writes even one set
+so, and the build takes its size from the folder). The sets of a folder are in facts.set_order;
+the default deck's in the order of the list. A set's pictures are named
+NAME_WxH (brov_01_1920x1080); the SLIDE and LISTING lines name the first
+set's, and SET(width, height) lines, each followed by SET_PICTURE(name,
+width, height) for its slides and then its listings, list every set.
 
 Every slide of a build has one size, the build's SLIDE_SIZE (640x480
 unless chosen otherwise, from 320x240 to 7680x4320). The listings are as
@@ -35,7 +45,7 @@ sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 from facts import (LARGEST_SLIDE_SIZE, LISTING_HEIGHTS, LISTING_SHARE_ROWS,  # noqa: E402,F401
                    MAX_SLIDE_COUNT, MAX_SLIDE_COUNT_LZ4, SLIDE_PREFIX, SLIDE_SIZE,
                    SMALLEST_SLIDE_SIZE, SUFFIX, choices, format_size, parse_size,
-                   picture_symbol, slide_name)
+                   parse_sizes, picture_symbol, set_order, set_suffix, slide_name)
 from slidedeck import overview  # noqa: E402
 
 # The default deck in deck/slides.txt.
@@ -153,22 +163,83 @@ def count_slides(folder, size=SLIDE_SIZE, compression="none"):
     return count
 
 
-def cmake_list(count, size=SLIDE_SIZE):
-    """PICTURE_BYTES is what the pictures take uncompressed."""
+SET_FOLDER = re.compile(r"[1-9][0-9]*x[1-9][0-9]*")
+
+
+def folder_sets(folder):
+    """The sizes of the picture sets in FOLDER's WxH/ subfolders, in
+    set_order; None for a flat folder of one set."""
+    try:
+        names = [n for n in os.listdir(folder)
+                 if SET_FOLDER.fullmatch(n) and os.path.isdir(os.path.join(folder, n))]
+    except OSError as error:
+        raise PictureSetError("%s: %s" % (folder, error.strerror)) from None
+    if not names:
+        return None
+    sizes = []
+    for name in names:
+        try:
+            sizes.append(parse_size(name))
+        except ValueError as error:
+            raise PictureSetError("%s: %s" % (os.path.join(folder, name), error)) from None
+        if format_size(sizes[-1]) != name:
+            raise PictureSetError("%s: name a set's folder WxH, e.g. 1920x1080"
+                                  % os.path.join(folder, name))
+    return sorted(sizes, key=set_order)
+
+
+def count_sets(folder, sizes, compression="none"):
+    """The slide count of the sets of SIZES in FOLDER/WxH/, each checked as
+    count_slides checks a folder; they must agree."""
+    counts = [(count_slides(os.path.join(folder, format_size(size)), size, compression), size)
+              for size in sizes]
+    for count, size in counts[1:]:
+        if count != counts[0][0]:
+            raise PictureSetError("%s: the sets disagree on the slide count: %d slides at %s, "
+                                  "%d at %s; import the talk again"
+                                  % (folder, counts[0][0], format_size(counts[0][1]), count,
+                                     format_size(size)))
+    return counts[0][0]
+
+
+def set_picture_name(name, size):
+    return name + set_suffix(size)
+
+
+def cmake_list(count, size=SLIDE_SIZE, sets=None, in_set_folders=False):
+    """PICTURE_BYTES is what the pictures take uncompressed. PICTURE_FILE_x
+    is the picture's file in the picture folder: in WxH/ with several SETS
+    (sizes) or IN_SET_FOLDERS. With several, every set's pictures are
+    listed, each named NAME_WxH."""
+    sets = sets or [size]
+    several = len(sets) > 1
+    in_set_folders = in_set_folders or several
+    names, files, sizes = [], {}, {}
+    for set_size in sets:
+        for name in picture_names(count):
+            full = set_picture_name(name, set_size) if several else name
+            names.append(full)
+            files[full] = (format_size(set_size) + "/" if in_set_folders else "") + name + SUFFIX
+            sizes[full] = picture_size(name, set_size)
     lines = ["# The pictures of this build, from slidedeck/pictures.py.",
              "set(SLIDE_COUNT %d)" % count,
-             "set(PICTURE_BYTES %d)" % raw_bytes(count, size),
-             "set(PICTURE_NAMES %s)" % " ".join(picture_names(count))]
-    for name in picture_names(count):
-        lines.append("set(PICTURE_SIZE_%s %d %d)" % ((name,) + picture_size(name, size)))
-    # The overview's pages (slidedeck/overview.py), of the slide size.
-    lines.append("set(OVERVIEW_NAMES %s)" % " ".join(overview.page_names(count, size)))
-    for name in overview.page_names(count, size):
+             "set(PICTURE_BYTES %d)" % sum(raw_bytes(count, s) for s in sets),
+             "set(SET_SIZES %s)" % " ".join(format_size(s) for s in sets),
+             "set(SET_COUNT %d)" % len(sets),
+             "set(PICTURE_NAMES %s)" % " ".join(names)]
+    for name in names:
+        lines.append("set(PICTURE_SIZE_%s %d %d)" % ((name,) + sizes[name]))
+        lines.append("set(PICTURE_FILE_%s %s)" % (name, files[name]))
+    # The overview's pages (slidedeck/overview.py), of the slide size; an
+    # image of several sizes has none yet.
+    pages = [] if several else overview.page_names(count, size)
+    lines.append("set(OVERVIEW_NAMES %s)" % " ".join(pages))
+    for name in pages:
         lines.append("set(PICTURE_SIZE_%s %d %d)" % ((name,) + tuple(size)))
     return "\n".join(lines) + "\n"
 
 
-def include_list(count, size=SLIDE_SIZE):
+def include_list(count, size=SLIDE_SIZE, sets=None):
     """The list for C++, included wherever the pictures are named: define
     SLIDE and/or LISTING before the include; it undefines them after. It
     also defines MAX_SLIDE_COUNT, the most slides a deck may have."""
@@ -178,14 +249,33 @@ def include_list(count, size=SLIDE_SIZE):
              "#define MAX_SLIDE_COUNT %d" % MAX_SLIDE_COUNT,
              "#ifndef SLIDE", "#define SLIDE(name, width, height)", "#endif",
              "#ifndef LISTING", "#define LISTING(name, width, height)", "#endif"]
+    several = sets is not None and len(sets) > 1
+    if several:
+        size = sets[0]
+        lines[3:3] = ["// With several slide sizes, SET(width, height) for each picture set,",
+                      "// then SET_PICTURE(name, width, height) for its slides and listings."]
+        lines += ["#ifndef SET", "#define SET(width, height)", "#endif",
+                  "#ifndef SET_PICTURE", "#define SET_PICTURE(name, width, height)", "#endif"]
+
+    def named(name, set_size):
+        return set_picture_name(name, set_size) if several else name
     for name in slide_names(count):
-        lines.append("SLIDE(%s, %d, %d)" % ((name,) + picture_size(name, size)))
+        lines.append("SLIDE(%s, %d, %d)" % ((named(name, size),) + picture_size(name, size)))
     for name in LISTING_NAMES:
-        lines.append("LISTING(%s, %d, %d)" % ((name,) + picture_size(name, size)))
-    # The overview (PRESENTER_KEYS): its grid, from the slide size alone,
-    # and its pages, pictures of the slide size.
-    lines += ["#undef SLIDE", "#undef LISTING",
-              "// OVERVIEW_GRID(columns, rows, left, top, step_x, step_y, width, height,",
+        lines.append("LISTING(%s, %d, %d)" % ((named(name, size),) + picture_size(name, size)))
+    if several:
+        for set_size in sets:
+            lines.append("SET(%d, %d)" % tuple(set_size))
+            for name in picture_names(count):
+                lines.append("SET_PICTURE(%s, %d, %d)"
+                             % ((named(name, set_size),) + picture_size(name, set_size)))
+    lines += ["#undef SLIDE", "#undef LISTING"]
+    if several:
+        lines += ["#undef SET", "#undef SET_PICTURE"]
+        return "\n".join(lines) + "\n"
+    # The overview (PRESENTER_KEYS) of a one-size image: its grid, from the
+    # slide size alone, and its pages, pictures of the slide size.
+    lines += ["// OVERVIEW_GRID(columns, rows, left, top, step_x, step_y, width, height,",
               "// gutter, background) and OVERVIEW(name, width, height) for each page.",
               "#ifndef OVERVIEW_GRID", "#define OVERVIEW_GRID(...)", "#endif",
               "#ifndef OVERVIEW", "#define OVERVIEW(name, width, height)", "#endif",
@@ -221,24 +311,40 @@ def main():
     configure.add_argument("--compression", choices=COMPRESSIONS, default="none",
                            help="how the build stores the pictures (sets the slide limit)")
     configure.add_argument("--size", default=format_size(SLIDE_SIZE), metavar="WxH",
-                           help="the slides' size, SLIDE_SIZE (default %(default)s)")
+                           help="the slides' size, SLIDE_SIZE (default %(default)s), or a "
+                                "comma-separated list of sizes for the default deck")
     configure.add_argument("--cmake", required=True, metavar="FILE")
     configure.add_argument("--include", required=True, metavar="FILE")
     args = parser.parse_args()
     try:
-        size = parse_size(args.size)
+        sets = parse_sizes(args.size)
     except ValueError as error:
         print("SLIDE_SIZE=%s: %s" % (args.size, error), file=sys.stderr)
         return 1
     count = DEFAULT_SLIDE_COUNT
+    in_set_folders = False
     if args.folder:
         try:
-            count = count_slides(args.folder, size, args.compression)
+            # A folder of sets in WxH/ says its sizes itself; a flat one is
+            # of SLIDE_SIZE.
+            found = folder_sets(args.folder)
+            if found:
+                sets, in_set_folders = found, True
+                count = count_sets(args.folder, sets, args.compression)
+            else:
+                sets = sets[:1]
+                count = count_slides(args.folder, sets[0], args.compression)
         except PictureSetError as error:
             print(error, file=sys.stderr)
             return 1
-    write_if_changed(args.cmake, cmake_list(count, size))
-    write_if_changed(args.include, include_list(count, size))
+    if len(sets) > 1 and args.compression != "lz4":
+        print("%s: several slide sizes (%s) store their pictures compressed; "
+              "set PICTURE_COMPRESSION=lz4 or leave it empty"
+              % (args.folder or "SLIDE_SIZE", ", ".join(map(format_size, sets))),
+              file=sys.stderr)
+        return 1
+    write_if_changed(args.cmake, cmake_list(count, sets[0], sets, in_set_folders))
+    write_if_changed(args.include, include_list(count, sets[0], sets))
     return 0
 
 

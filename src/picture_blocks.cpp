@@ -1,7 +1,7 @@
 // Where each picture's LZ4 block lies and the buffer the one shown is
 // decoded into: linked, with the blocks, into the images that store their
 // pictures compressed. The buffer is as large as the deck's largest
-// picture, in uninitialised data.
+// picture, of any of its picture sets, in uninitialised data.
 #include "img.h"
 #include "options.h"
 
@@ -20,6 +20,7 @@ const picture_block blocks[] = {
 constexpr size_t picture_bytes[] = {
 #define SLIDE(name, width, height) (size_t)(width) * (height) * 4,
 #define LISTING SLIDE
+#define SET_PICTURE SLIDE
 #include "pictures.inc"
 };
 

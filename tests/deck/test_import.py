@@ -165,6 +165,51 @@ class OtherSize(ImportCase):
                       result.stderr)
 
 
+class SeveralSizes(ImportCase):
+    def test_two_sizes_make_a_set_each_rendered_at_its_size(self):
+        # A 16:9 page with text: each set holds poppler's own rendering of
+        # it at the size it takes there, not one set scaled into another.
+        page = (320, 180, GREEN, [(32, 90, 64, 36, RED)], [(20, 20, 14, "Sharp at each size")])
+        talk = self.pdf([page, (320, 180, BLUE, [])])
+        result = self.run_ok(talk, "--size", "1280x720,640x480")
+        self.assertIn("sizes taken: 1280x720, 640x480", result.stdout)
+        self.assertEqual(sorted(os.listdir(self.output)),
+                         ["1280x720", "640x480", deck_common.CONTACT_SHEET])
+        for size, top in (((1280, 720), 0), ((640, 480), 60)):
+            with self.subTest(size=size):
+                folder = os.path.join(self.output, "%dx%d" % size)
+                self.assertEqual(count_slides(folder, size), 2)
+                self.assertEqual([n for n in os.listdir(folder) if not n.endswith(".bgra")], [])
+                slide = picture(folder, "brov_01", size)
+                expected = poppler(talk, 1, size[0], self.folder)
+                self.assertTrue(slide.crop((0, top, size[0], top + expected.height)).tobytes()
+                                == expected.tobytes(), "%dx%d differs from poppler's" % size)
+        with Image.open(os.path.join(self.output, deck_common.CONTACT_SHEET)) as sheet:
+            self.assertEqual(sheet.width, 8 + 8 * (213 + 8))
+
+    def test_a_bad_list_is_refused_naming_the_entry(self):
+        talk = self.pdf([PAGE])
+        before = set(os.listdir(self.folder))
+        for sizes, problem in (("1280x800,800by600", "'800by600' is not a size"),
+                               ("1280x800,1280x800", "1280x800 is given twice"),
+                               ("1280x800,,800x600", "an empty entry"),
+                               ("1280x800,100x100", "100x100 is out of range")):
+            with self.subTest(sizes=sizes):
+                result = import_deck(talk, "-o", self.output, "--size", sizes)
+                self.assertEqual(result.returncode, 2)
+                self.assertIn(problem, result.stderr)
+                self.assertEqual(set(os.listdir(self.folder)), before)
+
+    def test_auto_stops_at_the_budget_and_keeps_the_first_size(self):
+        result = self.run_ok(self.pdf([PAGE]), "--size", "auto", "--budget", "0.001")
+        self.assertIn("sizes taken: 1920x1080\n", result.stdout)
+        self.assertIn("sizes left out for the budget: 1280x800, 1920x1200, 1366x768, "
+                      "1024x768, 1280x720, 2560x1440, 2560x1600, 3840x2160", result.stdout)
+        self.assertEqual(sorted(os.listdir(self.output)),
+                         ["1920x1080", deck_common.CONTACT_SHEET])
+        self.assertEqual(count_slides(os.path.join(self.output, "1920x1080"), (1920, 1080)), 1)
+
+
 class PictureModes(ImportCase):
     def test_every_mode_a_png_or_jpeg_comes_in_keeps_its_colours(self):
         talk = self.pictures({})

@@ -64,6 +64,7 @@ class Arguments(unittest.TestCase):
                                     "--compression", "lz4", "--size", "1920x1080",
                                     "--background", "white"])
         self.assertEqual(configure[7:], ["-DDECK_PICTURES=" + deck, "-DSLIDE_SIZE=1920x1080",
+                                         "-DSLIDE_SCALE=fill", "-DSCREEN_MODE=keep",
                                          "-DPRESENTER_KEYS=ON", "-DPICTURE_COMPRESSION=lz4",
                                          "-DSCREENS=mirror"])
         self.assertEqual(boot[3:], ["--vga-size", "1920x1080"])
@@ -72,19 +73,22 @@ class Arguments(unittest.TestCase):
         imported, configure, _, boot = plan("--compression=none", "talk.pdf", "--default-keys",
                                             "--listing1", "one.png", "--", "--secure-boot-shim",
                                             "--scale=whole", "--headless")
-        self.assertEqual(imported[5:], ["--compression", "none", "--listing1", "one.png"])
+        self.assertEqual(imported[5:], ["--compression", "none", "--size", "auto", "--listing1",
+                                       "one.png"])
         self.assertIn("-DPRESENTER_KEYS=OFF", configure)
         self.assertIn("-DPICTURE_COMPRESSION=none", configure)
         self.assertIn("-DSLIDE_SCALE=whole", configure)
         self.assertIn("-DSECURE_BOOT_SHIM=ON", configure)
         self.assertEqual(boot[3:], ["--secure-boot-shim", "--headless"])
 
-    def test_the_import_takes_the_size_the_build_folder_keeps(self):
+    def test_a_talk_is_imported_with_auto_unless_given_sizes(self):
         imported, configure, _, _ = plan("talk.pdf", kept_size="1024x768")
-        self.assertEqual(imported[-2:], ["--size", "1024x768"])
+        self.assertEqual(imported[-2:], ["--size", "auto"])
         self.assertFalse([option for option in configure if "SLIDE_SIZE" in option])
-        imported, _, _, _ = plan("talk.pdf", "--size", "800x600", kept_size="1024x768")
-        self.assertEqual(imported[-2:], ["--size", "800x600"])
+        imported, configure, _, _ = plan("talk.pdf", "--size", "800x600,1024x768",
+                                         kept_size="1024x768")
+        self.assertEqual(imported[-2:], ["--size", "800x600,1024x768"])
+        self.assertIn("-DSLIDE_SIZE=800x600,1024x768", configure)
 
     def test_a_folder_import_deck_made_is_presented_as_it_is(self):
         with tempfile.TemporaryDirectory() as folder:
