@@ -187,6 +187,13 @@ def set_suffix(size):
     return "_" + format_size(size)
 
 
+# ---- The presenter console ---------------------------------------------
+# The cell heights, in pixels, at which the build renders the console's
+# characters (cmake/render_glyphs.py): a face each, smallest first, from a
+# small laptop console to a 4K one. Images built with SCREENS=presenter
+# carry them all; the console picks the largest that fits.
+CONSOLE_CELL_HEIGHTS = (16, 24, 32, 48, 64, 96, 128)
+
 # ---- Machines -----------------------------------------------------------
 # Every image is built for each of these, under the name firmware boots
 # from removable media. target: clang's target triple; pe_machine: the PE
@@ -237,6 +244,7 @@ def cmake_text():
               # A picture's symbol prefix is BEFORE, its name, then AFTER.
               "set(FACT_PICTURE_SYMBOL_BEFORE %s)" % picture_symbol(" ").split(" ")[0],
               "set(FACT_PICTURE_SYMBOL_AFTER %s)" % picture_symbol(" ").split(" ")[1],
+              "set(FACT_CONSOLE_FACE_COUNT %d)" % len(CONSOLE_CELL_HEIGHTS),
               "set(FACT_ARCHITECTURES %s)" % " ".join(m.arch for m in MACHINES)]
     for m in MACHINES:
         lines += ["set(FACT_BOOT_NAME_%s %s)" % (m.arch, m.boot_name),

@@ -1,8 +1,8 @@
 #!/usr/bin/python3
 """Renders the presenter console's characters (digits, ':', '/', '-' and
-the space) from DejaVu Sans Mono Bold at a few cell heights, as coverage
-values (0 background to 255 ink), into a C++ unit that defines the
-image's glyph faces, smallest first:
+the space) from DejaVu Sans Mono Bold at the cell heights facts.py lists,
+as coverage values (0 background to 255 ink), into a C++ unit that
+defines the image's glyph faces, smallest first:
 
     render_glyphs.py OUT.cpp
 
@@ -17,13 +17,12 @@ from PIL import Image, ImageDraw
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
 from slidedeck.common import font  # noqa: E402
 from slidedeck.pictures import write_if_changed  # noqa: E402
+from facts import CONSOLE_CELL_HEIGHTS  # noqa: E402
 
 FONT = "DejaVuSansMono-Bold.ttf"
 # The console's characters, in the order the viewer numbers them
 # (console_characters in src/options.h).
 CHARACTERS = "0123456789:/- "
-# Cell heights in pixels: from a small laptop console to a 4K one.
-CELL_HEIGHTS = (16, 24, 32, 48, 64, 96, 128)
 
 
 def render_face(cell_height):
@@ -69,7 +68,7 @@ def main():
     if len(sys.argv) != 2:
         print("usage: render_glyphs.py OUT.cpp", file=sys.stderr)
         return 2
-    faces = [(height,) + render_face(height) for height in CELL_HEIGHTS]
+    faces = [(height,) + render_face(height) for height in CONSOLE_CELL_HEIGHTS]
     write_if_changed(sys.argv[1], glyph_unit(faces))
     return 0
 

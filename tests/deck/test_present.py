@@ -55,6 +55,18 @@ class Arguments(unittest.TestCase):
         configure, _, _ = plan("--screens=mirror")
         self.assertEqual(configure[-1], "-DSCREENS=mirror")
 
+    def test_the_presenter_screen_builds_the_console_and_its_talk_length(self):
+        _, configure, _, boot = plan("talk.pdf", "--presenter-screen", "--",
+                                     "--talk-minutes", "20", "--second-screen")
+        self.assertEqual(configure[-2:], ["-DSCREENS=presenter", "-DTALK_MINUTES=20"])
+        self.assertEqual(boot[3:], ["--second-screen"])
+        configure, _, _ = plan("--presenter-screen")
+        self.assertEqual(configure[-1], "-DSCREENS=presenter")
+        configure, _, _ = plan("--screens", "presenter", "--presenter-screen")
+        self.assertEqual(configure[-1], "-DSCREENS=presenter")
+        configure, _, _ = plan("--talk-minutes", "0")
+        self.assertIn("-DTALK_MINUTES=0", configure)
+
     def test_a_talk_is_imported_compressed_with_presenter_keys(self):
         imported, configure, _, boot = plan("talk.pdf", "--background", "white", "--size",
                                             "1920x1080", "--", "--vga-size", "1920x1080")
@@ -109,6 +121,9 @@ class Arguments(unittest.TestCase):
                                    (["--compression", "zip"], "--compression: invalid choice"),
                                    (["--screens", "all"], "--screens: invalid choice"),
                                    (["--size", "big"], "big: must be WIDTHxHEIGHT"),
+                                   (["--talk-minutes", "1000"], "1000: must be a whole"),
+                                   (["--presenter-screen", "--screens", "mirror"],
+                                    "--presenter-screen: not with --screens mirror"),
                                    (["talk.pdf", "--size"], "--size: expected one argument")):
             with self.subTest(arguments=arguments):
                 result = subprocess.run([PYTHON, PRESENT] + arguments, capture_output=True,
