@@ -230,12 +230,19 @@ def cmake_list(count, size=SLIDE_SIZE, sets=None, in_set_folders=False):
     for name in names:
         lines.append("set(PICTURE_SIZE_%s %d %d)" % ((name,) + sizes[name]))
         lines.append("set(PICTURE_FILE_%s %s)" % (name, files[name]))
-    # The overview's pages (slidedeck/overview.py), of the slide size; an
-    # image of several sizes has none yet.
-    pages = [] if several else overview.page_names(count, size)
+    # The overview's pages (slidedeck/overview.py), pictures of each set's
+    # slide size: OVERVIEW_FILE_x is the page's file in the overview folder,
+    # in WxH/ with several sets.
+    pages = []
+    for set_size in sets:
+        for name in overview.page_names(count, set_size):
+            full = set_picture_name(name, set_size) if several else name
+            pages.append(full)
+            lines.append("set(PICTURE_SIZE_%s %d %d)" % ((full,) + tuple(set_size)))
+            lines.append("set(OVERVIEW_FILE_%s %s)"
+                         % (full, (format_size(set_size) + "/" if several else "") + name
+                            + SUFFIX))
     lines.append("set(OVERVIEW_NAMES %s)" % " ".join(pages))
-    for name in pages:
-        lines.append("set(PICTURE_SIZE_%s %d %d)" % ((name,) + tuple(size)))
     return "\n".join(lines) + "\n"
 
 
@@ -264,14 +271,28 @@ def include_list(count, size=SLIDE_SIZE, sets=None):
     for name in LISTING_NAMES:
         lines.append("LISTING(%s, %d, %d)" % ((named(name, size),) + picture_size(name, size)))
     if several:
+        # Each set's overview: SET_OVERVIEW_GRID(first, count, the grid's ten
+        # numbers), its pages being SET_OVERVIEW lines first .. first +
+        # count - 1 of all the sets'.
+        lines += ["#ifndef SET_OVERVIEW_GRID", "#define SET_OVERVIEW_GRID(...)", "#endif",
+                  "#ifndef SET_OVERVIEW", "#define SET_OVERVIEW(name, width, height)", "#endif"]
+        first_page = 0
         for set_size in sets:
             lines.append("SET(%d, %d)" % tuple(set_size))
             for name in picture_names(count):
                 lines.append("SET_PICTURE(%s, %d, %d)"
                              % ((named(name, set_size),) + picture_size(name, set_size)))
+            pages = overview.page_names(count, set_size)
+            lines.append("SET_OVERVIEW_GRID(%d, %d, %d, %d, %d, %d, %d, %d, %d, %d, %d, 0x%06X)"
+                         % ((first_page, len(pages)) + tuple(overview.grid(set_size))))
+            for name in pages:
+                lines.append("SET_OVERVIEW(%s, %d, %d)"
+                             % ((named(name, set_size),) + tuple(set_size)))
+            first_page += len(pages)
     lines += ["#undef SLIDE", "#undef LISTING"]
     if several:
-        lines += ["#undef SET", "#undef SET_PICTURE"]
+        lines += ["#undef SET", "#undef SET_PICTURE", "#undef SET_OVERVIEW_GRID",
+                  "#undef SET_OVERVIEW"]
         return "\n".join(lines) + "\n"
     # The overview (PRESENTER_KEYS) of a one-size image: its grid, from the
     # slide size alone, and its pages, pictures of the slide size.

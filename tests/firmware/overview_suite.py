@@ -45,10 +45,10 @@ def rgb_of_bgra(path):
     return rgb
 
 
-def ring(grid, slide, area=(0, 0) + SIZE):
+def ring(grid, slide, area=(0, 0) + SIZE, page=SIZE):
     """The frame round thumbnail SLIDE as (outer, inner) rectangles (left,
     top, right, bottom; right and bottom exclusive) on a screen whose area
-    (left, top, width, height) shows the page: the thumbnail grown by three
+    (left, top, width, height) shows the page of PAGE's size: the thumbnail grown by three
     quarters of the gutter (rounded down: gutter - gutter // 4) outside and
     a quarter inside; a page coordinate p is at left + p * width / page
     width on the screen, rounded towards the thumbnail on the outer edges
@@ -61,10 +61,10 @@ def ring(grid, slide, area=(0, 0) + SIZE):
     left, top, width, height = area
 
     def across(p, up):
-        return left + (-(-p * width // SIZE[0]) if up else p * width // SIZE[0])
+        return left + (-(-p * width // page[0]) if up else p * width // page[0])
 
     def down(p, up):
-        return top + (-(-p * height // SIZE[1]) if up else p * height // SIZE[1])
+        return top + (-(-p * height // page[1]) if up else p * height // page[1])
 
     outer = (across(x - rest, True), down(y - rest, True),
              across(x + grid.width + rest, False), down(y + grid.height + rest, False))
