@@ -45,7 +45,8 @@ sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 from facts import (LARGEST_SLIDE_SIZE, LISTING_HEIGHTS, LISTING_SHARE_ROWS,  # noqa: E402,F401
                    MAX_SLIDE_COUNT, MAX_SLIDE_COUNT_LZ4, SLIDE_PREFIX, SLIDE_SIZE,
                    SMALLEST_SLIDE_SIZE, SUFFIX, choices, format_size, parse_size,
-                   parse_sizes, picture_symbol, set_order, set_suffix, slide_name)
+                   parse_sizes, picture_symbol, set_order, set_suffix, slide_name,
+                   write_if_changed)
 from slidedeck import overview  # noqa: E402
 
 # The default deck in deck/slides.txt.
@@ -306,20 +307,6 @@ def include_list(count, size=SLIDE_SIZE, sets=None):
         lines.append("OVERVIEW(%s, %d, %d)" % ((name,) + tuple(size)))
     lines += ["#undef OVERVIEW_GRID", "#undef OVERVIEW"]
     return "\n".join(lines) + "\n"
-
-
-def write_if_changed(path, text):
-    """Leaves an unchanged file alone, so the build does not redo its work."""
-    try:
-        with open(path) as f:
-            if f.read() == text:
-                return
-    except FileNotFoundError:
-        pass
-    os.makedirs(os.path.dirname(os.path.abspath(path)), exist_ok=True)
-    with open(path + ".tmp", "w") as f:
-        f.write(text)
-    os.replace(path + ".tmp", path)
 
 
 def main():
