@@ -16,8 +16,7 @@ from PIL import Image, ImageDraw
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
 from slidedeck.common import font  # noqa: E402
-from facts import write_if_changed  # noqa: E402
-from facts import CONSOLE_CELL_HEIGHTS  # noqa: E402
+from facts import CONSOLE_CELL_HEIGHTS, write_if_changed  # noqa: E402
 
 FONT = "DejaVuSansMono-Bold.ttf"
 # The console's characters, in the order the viewer numbers them
