@@ -15,8 +15,8 @@ PRESENT = os.path.join(TOOLS, "present")
 
 def load_present():
     loader = importlib.machinery.SourceFileLoader("present", PRESENT)
-    spec = importlib.util.spec_from_loader("present", loader)
-    module = importlib.util.module_from_spec(spec)
+    found = importlib.util.spec_from_loader("present", loader)
+    module = importlib.util.module_from_spec(found)
     loader.exec_module(module)
     return module
 
