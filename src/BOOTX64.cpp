@@ -149,13 +149,16 @@ EFI_STATUS present(EFI_SYSTEM_TABLE *system, const image_options &options) {
     console_state console = {};
     console.shown = options.screens == screens_presenter && screen_count >= 2 &&
                     options.faces != nullptr && options.face_count > 0;
+    // Without the timer the console still shows, its times drawn at keys.
     EFI_EVENT tick = nullptr;
     if (console.shown && input->WaitForKey != nullptr && boot->CreateEvent != nullptr &&
-        boot->SetTimer != nullptr && boot->WaitForEvent != nullptr &&
-        !EFI_ERROR(boot->CreateEvent(EVT_TIMER, 0, nullptr, nullptr, &tick)) &&
-        EFI_ERROR(boot->SetTimer(tick, TimerPeriodic, quarter_second))) {
-        if (boot->CloseEvent) boot->CloseEvent(tick);
-        tick = nullptr;
+        boot->SetTimer != nullptr && boot->WaitForEvent != nullptr) {
+        if (EFI_ERROR(boot->CreateEvent(EVT_TIMER, 0, nullptr, nullptr, &tick))) {
+            tick = nullptr;
+        } else if (EFI_ERROR(boot->SetTimer(tick, TimerPeriodic, quarter_second))) {
+            if (boot->CloseEvent) boot->CloseEvent(tick);
+            tick = nullptr;
+        }
     }
     if (console.shown) read_time(system, &console);
 
