@@ -2,7 +2,7 @@
 #include "overview.h"
 
 #include "BOOTX64.h"
-#include "lz4_block.h"
+#include "pictures.h"
 
 namespace {
 
@@ -28,19 +28,6 @@ void fill_ring(const screen_output &out, overview_frame frame, uint32_t colour) 
     fill_rect(out, {o.left, i.top, i.left - o.left, i.height}, colour);
     fill_rect(out, {i.left + i.width, i.top, o.left + o.width - i.left - i.width, i.height},
               colour);
-}
-
-const uint8_t *page_pixels(const image_options &options, const overview_pages &pages,
-                           uint32_t page) {
-    const img_entry &entry = pages.pages[page];
-    const compressed_pictures *compressed = options.compressed;
-    if (compressed == nullptr || pages.blocks == nullptr) return entry.pixels;
-    const size_t size = (size_t)entry.width * entry.height * 4;
-    const picture_block &block = pages.blocks[page];
-    if (size > compressed->buffer_size ||
-        !lz4_decode(block.start, (size_t)(block.end - block.start), compressed->buffer, size))
-        return nullptr;
-    return compressed->buffer;
 }
 
 }  // namespace
@@ -119,7 +106,8 @@ void draw_overview(const screen &on, const image_options &options, const overvie
     if (pages == nullptr) return;
     const uint32_t page = (uint32_t)view.selected / per_page(pages->grid);
     if (page >= pages->page_count) return;
-    const uint8_t *pixels = page_pixels(options, *pages, page);
+    const uint8_t *pixels = stored_pixels(
+        options, pages->pages[page], pages->blocks != nullptr ? &pages->blocks[page] : nullptr);
     if (pixels == nullptr) return;
     draw_picture(on, pixels, pages->pages[page].width, pages->pages[page].height);
     fill_ring(on.output, frame_for(on, pages->grid, view.selected), overview_frame_colour);

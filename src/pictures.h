@@ -10,9 +10,15 @@
 // listings.
 const img_entry *picture_entry(const picture_set &set, int32_t picture);
 
-// The raw pixels of that picture: its own bytes, or in an image that
-// stores it as an LZ4 block, the block decoded into the buffer; nullptr
-// when the block does not decode to exactly width x height x 4 bytes.
+// The raw pixels of a picture stored as `entry` and, in an image that
+// stores its pictures compressed, as `block` (null: raw): its own bytes,
+// or the block decoded into the buffer; nullptr when the block does not
+// decode to exactly width x height x 4 bytes.
+const uint8_t *stored_pixels(const image_options &options, const img_entry &entry,
+                             const picture_block *block);
+
+// The raw pixels of picture number `picture` of a set, as stored_pixels
+// gives them.
 const uint8_t *picture_pixels(const image_options &options, const picture_set &set,
                               int32_t picture);
 
